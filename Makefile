@@ -1,0 +1,32 @@
+# The two commands of the README, and the pieces they are made of.
+BUILD_DIR ?= build
+SAN_DIR ?= build-sanitize
+JOBS ?= 2
+
+.PHONY: run test deps build test-sanitize bench clean
+
+run: build
+	cd examples/demo && ../../$(BUILD_DIR)/zv_rk
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
+
+deps:
+	@bash tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+# Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	cmake -S . -B $(SAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DRK_SANITIZE=ON
+	cmake --build $(SAN_DIR) -j$(JOBS)
+	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(SAN_DIR) --output-on-failure -j$(JOBS)
+
+bench: build
+	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf $(BUILD_DIR) $(SAN_DIR)

@@ -1,0 +1,88 @@
+#include "engine/UnitRK.h"
+
+namespace UnitRK {
+
+namespace {
+
+void SetNormalColours(TLabel& label)
+{
+    label.Color = Rk.LabMain->Color;
+    label.Font.Color = Rk.LabMain->Font.Color;
+}
+
+}  // namespace
+
+bool ShowChoices()
+{
+    TFields fields = MakeFields();
+    TFields words = MakeFields();
+    int i = 0;
+    while (i <= Rk.MaxChoice) {
+        Split(Rk.ScriptLines[Rk.CurLine], "@", fields, 15);
+        if (fields[0].empty() || fields[1].empty())
+            break;
+        if (i == (Rk.MaxChoice + 1) / 2) {
+            // The fourth choice switches the menu to two columns.
+            for (int k = 0; k < i; ++k)
+                Rk.ChoiceLabels[k]->Width = Rk.NarrowWidth;
+        }
+        Rk.ChoiceLabels[i]->Caption = fields[0];
+        SplitWords(fields[1], words, 15);
+        Rk.ChoiceTargets[i] = "@" + words[0];
+        ++Rk.CurLine;
+        ++i;
+    }
+    if (i == 0)
+        return false;
+    --Rk.CurLine;
+    Rk.Choosing = true;
+    ClearMessage();
+    for (int k = 0; k < i; ++k)
+        Rk.ChoiceLabels[k]->Visible = true;
+    return true;
+}
+
+void HideChoices()
+{
+    for (int i = 0; i <= Rk.MaxChoice; ++i) {
+        TLabel& label = *Rk.ChoiceLabels[i];
+        label.Visible = false;
+        SetNormalColours(label);
+        if (i < (Rk.MaxChoice + 1) / 2)
+            label.Width = Rk.WideWidth;
+    }
+    Rk.HotChoice = -1;
+}
+
+void HighlightChoice(int index)
+{
+    if (index == Rk.HotChoice)
+        return;
+    TLabel& label = *Rk.ChoiceLabels[index];
+    if (Rk.HotChoice >= 0)
+        SetNormalColours(*Rk.ChoiceLabels[Rk.HotChoice]);
+    label.Color = Rk.LabMain->Font.Color;
+    label.Font.Color = Rk.LabMain->Color;
+    Rk.HotChoice = index;
+}
+
+void ClearHighlight()
+{
+    if (Rk.HotChoice == -1)
+        return;
+    SetNormalColours(*Rk.ChoiceLabels[Rk.HotChoice]);
+    Rk.HotChoice = -1;
+}
+
+void SelectChoice(int index)
+{
+    const std::string target = Rk.ChoiceTargets[index];  // an unknown index fails before anything changes
+    HideChoices();
+    --Rk.CurLine;
+    GotoLabel(target);
+    ++Rk.CurLine;
+    Rk.Choosing = false;
+    Rk.AutoNext = true;
+}
+
+}  // namespace UnitRK

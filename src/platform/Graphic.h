@@ -1,0 +1,36 @@
+// A decoded or decodable picture, independent of any drawing library.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// 32-bit pixels, 0x00RRGGBB, row by row.
+struct TRgbImage {
+    int Width = 0;
+    int Height = 0;
+    std::vector<uint32_t> Pixels;
+};
+
+class TGraphic {
+public:
+    virtual ~TGraphic() = default;
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+
+    // The pixels to draw. A format that decodes on first use does so here; an error in that
+    // decoding is raised from the first call only, later calls give what was decoded.
+    virtual const TRgbImage& Render() = 0;
+};
+
+// A graphic that is already decoded.
+class TBitmapGraphic : public TGraphic {
+public:
+    explicit TBitmapGraphic(TRgbImage image) : Image(std::move(image)) {}
+    int Width() const override { return Image.Width; }
+    int Height() const override { return Image.Height; }
+    const TRgbImage& Render() override { return Image; }
+
+private:
+    TRgbImage Image;
+};

@@ -1,0 +1,38 @@
+// Shift-JIS (code page 932) byte-string helpers. Text stays Shift-JIS everywhere inside the
+// program; it becomes UTF-8 only where it is drawn or shown.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace Sjis {
+
+// Lead bytes of a double-byte character: 0x81-0x9F and 0xE0-0xFC.
+bool IsLeadByte(unsigned char b);
+
+// Byte offset just past the character that starts at `pos` (one or two bytes).
+size_t NextChar(const std::string& s, size_t pos);
+
+// Leftmost occurrence of `pattern` in `s` at or after `from` that starts on a character
+// boundary (boundaries counted from `from`, which must itself be one). A 0x00 byte ends the
+// text: nothing at or after it is found. Returns std::string::npos when there is none.
+size_t Find(const std::string& s, const std::string& pattern, size_t from = 0);
+
+// Replaces every occurrence found by Find, scanning left to right and resuming after each
+// replacement (inserted text is not scanned again).
+std::string ReplaceAll(const std::string& s, const std::string& pattern, const std::string& with);
+
+// ASCII-only case folding: A-Z compare equal to a-z; full-width forms stay different.
+bool SameTextAscii(const std::string& a, const std::string& b);
+
+// Converts to UTF-8 for display; every byte that does not convert becomes U+FFFD.
+std::string ToUtf8(const std::string& sjis);
+
+// Converts UTF-8 text (our own literals) to Shift-JIS. Characters that have no Shift-JIS
+// form become "?".
+std::string FromUtf8(const std::string& utf8);
+
+// Cuts `s` to at most `maxBytes` bytes without leaving half a double-byte character at the end.
+std::string CutAtChar(const std::string& s, size_t maxBytes);
+
+}  // namespace Sjis

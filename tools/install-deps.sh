@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the player and its tests need. Safe to run again:
+# when everything is already there it only asks dpkg and returns.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake pkg-config git
+  libgtest-dev
+  libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libsdl2-mixer-dev
+  libfluidsynth-dev timgm6mb-soundfont
+  libfontconfig-dev fonts-ipafont-gothic
+  libjpeg-dev libjpeg-turbo-progs
+  libemf2svg-dev librsvg2-dev libcairo2-dev
+  xvfb xauth xdotool imagemagick x11-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
