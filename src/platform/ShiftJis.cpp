@@ -88,7 +88,7 @@ public:
                 continue;
             // EILSEQ or EINVAL: an invalid or incomplete sequence at src.
             out += bad;
-            size_t n = skip == 0 ? Utf8Length(static_cast<unsigned char>(*src)) : skip;
+            size_t n = skip != 0 ? skip : Utf8Length(src, left);
             n = n > left ? left : n;
             src += n;
             left -= n;
@@ -98,12 +98,18 @@ public:
     }
 
 private:
-    static size_t Utf8Length(unsigned char b)
+    // Bytes of the UTF-8 character at `p` that iconv refused: the whole character when it is
+    // well formed (it has no Shift-JIS form), else the one bad byte.
+    static size_t Utf8Length(const char* p, size_t left)
     {
-        if (b >= 0xF0) return 4;
-        if (b >= 0xE0) return 3;
-        if (b >= 0xC0) return 2;
-        return 1;
+        unsigned char b = static_cast<unsigned char>(p[0]);
+        size_t n = (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3 : (b >= 0xF0 && b <= 0xF4) ? 4 : 1;
+        if (n > left)
+            return 1;
+        for (size_t i = 1; i < n; ++i)
+            if ((static_cast<unsigned char>(p[i]) & 0xC0) != 0x80)
+                return 1;
+        return n;
     }
 
     iconv_t Handle;

@@ -1,0 +1,93 @@
+#include "platform/Errors.h"
+#include "platform/Files.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/rk-files-XXXXXX";
+        Dir = mkdtemp(pattern);
+        Old = fs::current_path();
+        fs::current_path(Dir);
+    }
+    void TearDown() override
+    {
+        fs::current_path(Old);
+        fs::remove_all(Dir);
+    }
+    static void Touch(const std::string& path, const std::string& bytes = "x")
+    {
+        fs::create_directories(fs::path(path).parent_path().empty() ? "." : fs::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    std::string Dir;
+    fs::path Old;
+};
+
+}  // namespace
+
+TEST_F(FilesTest, BackslashIsASeparatorOnlyAsASingleByte)
+{
+    EXPECT_EQ(NativePath("dat\\1.txt"), "dat/1.txt");
+    // 表 is 0x95 0x5C and ソ is 0x83 0x5C: their second byte stays in the name.
+    EXPECT_EQ(NativePath("dat\\\x95\x5C.jpg"), "dat/\x95\x5C.jpg");
+    EXPECT_EQ(NativePath("\x83\x5C\\a"), "\x83\x5C/a");
+    Touch("dat/\x95\x5C.jpg");
+    EXPECT_TRUE(FileExists("dat\\\x95\x5C.jpg"));
+}
+
+TEST_F(FilesTest, LetterCaseIsMendedWhereTheExactNameIsMissing)
+{
+    Touch("Dat/Pic.JPG");
+    EXPECT_EQ(NativePath("dat\\pic.jpg"), "Dat/Pic.JPG");
+    EXPECT_TRUE(FileExists("DAT\\PIC.jpg"));
+    EXPECT_FALSE(FileExists("dat\\other.jpg"));
+    EXPECT_EQ(NativePath("dat\\other.jpg"), "dat/other.jpg");
+}
+
+TEST_F(FilesTest, FoldersAreNotFiles)
+{
+    fs::create_directories("dat/sub");
+    EXPECT_FALSE(FileExists("dat\\sub"));
+    EXPECT_FALSE(FileExists(""));
+}
+
+TEST_F(FilesTest, ReadErrorsCarryTheRuntimeCodes)
+{
+    try {
+        ReadWholeFile("missing.txt");
+        FAIL();
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode, 2);
+    }
+    try {
+        ReadWholeFile("nofolder\\missing.txt");
+        FAIL();
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode, 3) << "a missing folder is a bad file name";
+    }
+    EXPECT_EQ(InOutCodeFromErrno(EACCES), 5);
+    EXPECT_EQ(InOutCodeFromErrno(ENOSPC), 101);
+    EXPECT_EQ(InOutCodeFromErrno(EMFILE), 4);
+    EXPECT_NE(InOutCodeFromErrno(EIO), 5) << "errno 5 is no access error";
+}
+
+TEST(Errors, TextsForEveryCode)
+{
+    EXPECT_EQ(EInOutError(2).Message(), "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1");
+    EXPECT_EQ(EInOutError(100).ErrorCode, 100);
+    EXPECT_EQ(InOutErrorText(1117), "I/O \x83\x47\x83\x89\x81\x5B (1117)");
+    EXPECT_EQ(JpegError(53).Message(), "JPEG \x83\x47\x83\x89\x81\x5B #53");
+    EXPECT_EQ(UnknownExtensionError("gif").Message(),
+              "\x8A\x67\x92\xA3\x8E\x71 .gif \x82\xCC\x89\xE6\x91\x9C\x8C\x60\x8E\xAE\x82\xCD\x8F\x88\x97\x9D\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1");
+}
