@@ -64,7 +64,10 @@ void EngineTest::SetUp()
     LabMain.Color = Colors::Black;
     LabMain.Font.Color = Colors::White;
     for (int i = 0; i < 6; ++i)
+    {
         Choices.push_back(std::make_unique<TLabel>("Label" + std::to_string(i)));
+        Choices.back()->Width = 72;  // as the window lays them out
+    }
     for (int i = 0; i < 3; ++i)
         LoadButtons.push_back(std::make_unique<TButton>("ButLoad" + std::to_string(i)));
 }

@@ -1,0 +1,27 @@
+// Files of fixed-size records (the save slots). Every operation is checked and fails with the
+// runtime's input/output error.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// A file whose write permission bits are all clear: the counterpart of the read-only attribute
+// on Windows, which stops every user alike.
+bool IsReadOnlyFile(const std::string& windowsPath);
+
+// Opens the file for reading and writing, as the runtime opens a record file, and reads the
+// first `size` bytes. A read-only file fails with code 5, a shorter file with code 100.
+std::vector<uint8_t> ReadRecord(const std::string& windowsPath, size_t size);
+
+// Replaces the file's content with `size` bytes. The bytes go to a temporary file beside it,
+// which is flushed and then renamed over the file, so a failed write (code 101 when fewer bytes
+// were written, or the system's error) leaves the old file as it was. A read-only file fails
+// with code 5 and keeps its content.
+void ReplaceFile(const std::string& windowsPath, const void* data, size_t size);
+
+// The call that writes to a file descriptor; tests put a failing one in its place.
+using TWriteCall = ssize_t (*)(int fd, const void* data, size_t size);
+void SetWriteCall(TWriteCall call);  // nullptr restores the system's write
