@@ -1,0 +1,119 @@
+#include "platform/audio/AudioDevice.h"
+
+#include "platform/audio/MciDevice.h"
+#include "platform/audio/PlaySound.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace Audio {
+namespace {
+
+// Small first: TimGM6mb loads in about 70 ms, the larger sets take half a second or more.
+constexpr const char* SystemSoundFonts[] = {
+    "/usr/share/sounds/sf2/TimGM6mb.sf2",
+    "/usr/share/sounds/sf2/default-GM.sf2",
+    "/usr/share/sounds/sf3/default-GM.sf3",
+    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+};
+
+bool DeviceOpen = false;
+bool DeviceFailed = false;
+bool SoundFontChecked = false;
+bool SoundFontFound = false;
+
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+bool EnsureAudioOpen()
+{
+    if (DeviceOpen)
+        return true;
+    if (DeviceFailed)
+        return false;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        std::fprintf(stderr, "zv_rk: sound is off: the audio system cannot start (%s)\n", SDL_GetError());
+        DeviceFailed = true;
+        return false;
+    }
+    if (Mix_OpenAudio(SampleRate, AUDIO_S16SYS, 2, BufferFrames) != 0) {
+        std::fprintf(stderr, "zv_rk: sound is off: the audio device cannot be opened (%s)\n", Mix_GetError());
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        DeviceFailed = true;
+        return false;
+    }
+    // One effect at a time, always on channel 0: a new play there replaces the sound at once,
+    // where "any free channel" would fail while the old one is still playing.
+    Mix_AllocateChannels(1);
+    DeviceOpen = true;
+    return true;
+}
+
+bool AudioIsOpen() { return DeviceOpen; }
+
+std::string FindSoundFont(const char* envValue)
+{
+    if (envValue && *envValue) {
+        if (IsRegularFile(envValue))
+            return envValue;
+        std::fprintf(stderr, "zv_rk: RK_SOUNDFONT names %s, which is not a file; using the system's soundfont\n",
+                     envValue);
+    }
+    for (const char* path : SystemSoundFonts)
+        if (IsRegularFile(path))
+            return path;
+    return "";
+}
+
+bool EnsureSoundFont()
+{
+    if (SoundFontChecked)
+        return SoundFontFound;
+    SoundFontChecked = true;
+    std::string path = FindSoundFont(std::getenv("RK_SOUNDFONT"));
+    if (path.empty()) {
+        std::fprintf(stderr,
+                     "zv_rk: music is silent: no General MIDI soundfont found in %s; install the package "
+                     "timgm6mb-soundfont or set RK_SOUNDFONT to an .sf2 file\n",
+                     SystemSoundFonts[0]);
+        return false;
+    }
+    // Set explicitly: the mixer's own default names a file that may not exist, and with a
+    // missing soundfont it plays silence without reporting any error.
+    Mix_SetSoundFonts(path.c_str());
+    SoundFontFound = true;
+    return true;
+}
+
+void CloseAudioDevice()
+{
+    if (!DeviceOpen)
+        return;
+    Mix_HaltChannel(-1);
+    Mix_HaltMusic();
+    // Let the device play out what was mixed before the halt, so its last output is silence
+    // rather than a waveform cut off mid-buffer (a click on a speaker, sound at the end of a
+    // recording).
+    SDL_Delay(static_cast<Uint32>(2 * BufferMs) + 1);
+    Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    DeviceOpen = false;
+}
+
+void CloseAudio()
+{
+    MciSendString("close all", nullptr, 0);
+    ReleaseSound();
+    CloseAudioDevice();
+}
+
+}  // namespace Audio

@@ -1,0 +1,38 @@
+// The one audio output of the process, opened on the first sound that really plays: silencing
+// music and effects at start-up must not pay for opening the device or loading a soundfont.
+#pragma once
+
+#include <string>
+
+namespace Audio {
+
+constexpr int SampleRate = 44100;
+// 1024 frames (23 ms) keeps the first note quick without risking underruns.
+constexpr int BufferFrames = 1024;
+// How far the mixer works ahead of what has been heard, at most.
+constexpr double BufferMs = BufferFrames * 1000.0 / SampleRate;
+
+// Opens SDL's audio subsystem and the mixer with one channel; true when open. A failure is
+// told once on standard error and not retried.
+bool EnsureAudioOpen();
+bool AudioIsOpen();
+
+// The General MIDI soundfont to use: the file named by RK_SOUNDFONT when it exists, else the
+// first existing one of the system's usual places; "" when there is none. `envValue` is the
+// variable's value (nullptr when unset).
+std::string FindSoundFont(const char* envValue);
+
+// Hands the soundfont to the MIDI synthesiser once; false (told once on standard error, with
+// the fix) when there is none, and MIDI music then stays silent.
+bool EnsureSoundFont();
+
+// Stops music and sound effect, frees them and closes the device and the audio subsystem, so
+// the program ends with no stuck device and a fully written output. Safe to call at any time,
+// also when nothing was ever opened; the next sound opens the device again.
+void CloseAudio();
+
+// Closes the mixer and audio subsystem only (the music and sound units release their own data
+// first; CloseAudio does both in order).
+void CloseAudioDevice();
+
+}  // namespace Audio

@@ -1,0 +1,11 @@
+// Reading how long a Standard MIDI File's events last. The synthesiser keeps reporting a piece
+// as playing while the last notes die away (about three seconds with a General MIDI soundfont),
+// so the music device takes the end of the piece from the file itself, as a sequencer does.
+#pragma once
+
+#include <optional>
+#include <string>
+
+// Milliseconds from the start to the last event of the longest track (its end-of-track mark),
+// following every tempo change. Nothing when the bytes are not a readable MIDI file.
+std::optional<double> MidiEventsLengthMs(const std::string& bytes);

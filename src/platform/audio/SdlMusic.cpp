@@ -1,0 +1,84 @@
+#include "platform/audio/SdlMusic.h"
+
+#include "platform/audio/AudioDevice.h"
+#include "platform/audio/MciCommand.h"
+#include "platform/audio/MidiFile.h"
+
+#include <SDL_mixer.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace Audio {
+
+namespace {
+
+bool ReadFileBytes(const std::string& path, std::string& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+}  // namespace
+
+TSdlMusic::~TSdlMusic()
+{
+    // Freeing the music that plays halts it first.
+    if (Music)
+        Mix_FreeMusic(Music);
+}
+
+uint32_t TSdlMusic::Load(const std::string& nativePath)
+{
+    std::string bytes;
+    if (!ReadFileBytes(nativePath, bytes))
+        return MciError::FileNotFound;
+    bool midi = bytes.compare(0, 4, "MThd") == 0;
+    if (midi && !EnsureSoundFont())
+        return MciError::CannotLoadDriver;
+    if (!EnsureAudioOpen())
+        return MciError::CannotLoadDriver;
+    Music = Mix_LoadMUS(nativePath.c_str());
+    if (!Music)
+        return MciError::InvalidFile;
+    if (midi)
+        EventsMs = MidiEventsLengthMs(bytes);
+    return MciError::None;
+}
+
+void TSdlMusic::Play()
+{
+    if (!Music || !AudioIsOpen())
+        return;
+    // Playing again restarts the same synthesiser from the top; the soundfont stays loaded.
+    if (Mix_PlayMusic(Music, 0) != 0)
+        return;
+    Started = std::chrono::steady_clock::now();
+    HasStarted = true;
+}
+
+void TSdlMusic::Stop()
+{
+    if (HasStarted && AudioIsOpen())
+        Mix_HaltMusic();
+    HasStarted = false;
+}
+
+bool TSdlMusic::Playing()
+{
+    if (!HasStarted || !AudioIsOpen() || !Mix_PlayingMusic())
+        return false;
+    if (EventsMs) {
+        std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - Started;
+        // The clock starts when the piece is handed to the mixer; the sound follows up to one
+        // buffer later, and the last notes are not cut short by that.
+        if (elapsed.count() >= *EventsMs + BufferMs)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace Audio

@@ -1,0 +1,53 @@
+#include "audio/SoundTestFiles.h"
+#include "platform/audio/MidiFile.h"
+
+#include <gtest/gtest.h>
+
+using namespace SoundTest;
+
+namespace {
+
+TEST(MidiFile, LengthFollowsTempoChangesInAnyTrack)
+{
+    EXPECT_DOUBLE_EQ(MidiEventsLengthMs(PianoMidi(2)).value_or(-1), 1000.0);
+
+    TTrack conductor;  // format 1: the tempo track has no notes but rules them all
+    conductor.Tempo(48, 1000000);
+    conductor.End(0);
+    TTrack notes;
+    notes.Event(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7});  // sysex, skipped by length
+    notes.Event(0, {0xFF, 0x03, 0x02, 'P', 'n'});                // meta text
+    notes.Event(0, {0xC0, 5});                                   // one data byte
+    notes.Event(0, {0x90, 60, 100});
+    notes.Event(96, {62, 100});  // running status
+    notes.Event(96, {0x80, 60, 0});
+    notes.End(96);  // a rest before the end mark counts
+    // 48 ticks at 0.5 s a quarter, then 240 at 1 s a quarter.
+    EXPECT_DOUBLE_EQ(MidiEventsLengthMs(MidiFile(1, 96, {conductor, notes})).value_or(-1), 2750.0);
+}
+
+TEST(MidiFile, TimeCodeDivisionCountsFramesAndTicks)
+{
+    TTrack t;
+    t.End(100);  // 25 frames a second, 40 ticks a frame
+    EXPECT_DOUBLE_EQ(MidiEventsLengthMs(MidiFile(0, static_cast<uint16_t>((0x100 - 25) << 8 | 40), {t})).value_or(-1),
+                     100.0);
+}
+
+TEST(MidiFile, DamagedOrForeignFilesGiveNoLength)
+{
+    EXPECT_FALSE(MidiEventsLengthMs("RIFF....WAVEfmt ").has_value());
+    EXPECT_FALSE(MidiEventsLengthMs(std::string("MThd\0\0\0\6\0\0\0\1\0\0", 14)).has_value());  // division 0
+    std::string whole = PianoMidi(3);
+    for (size_t n = 0; n < whole.size(); ++n)  // every cut is read safely
+        (void)MidiEventsLengthMs(whole.substr(0, n));
+    EXPECT_FALSE(MidiEventsLengthMs(whole.substr(0, whole.size() - 2)).has_value());
+    TTrack noStatus;
+    noStatus.Event(0, {60, 100});
+    EXPECT_FALSE(MidiEventsLengthMs(MidiFile(0, 96, {noStatus})).has_value());
+    TTrack hugeDelta;
+    hugeDelta.Bytes = "\xFF\xFF\xFF\xFF\x7F";
+    EXPECT_FALSE(MidiEventsLengthMs(MidiFile(0, 96, {hugeDelta})).has_value());
+}
+
+}  // namespace

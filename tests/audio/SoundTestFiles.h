@@ -1,0 +1,111 @@
+// Media files the sound tests write themselves (a small MIDI piece, a sine-wave WAV) and a
+// temporary working folder to put them in.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace SoundTest {
+
+inline void Put(std::string& s, uint32_t v, int bytes, bool bigEndian)
+{
+    for (int i = 0; i < bytes; ++i)
+        s += static_cast<char>((v >> (8 * (bigEndian ? bytes - 1 - i : i))) & 0xFF);
+}
+
+// One MIDI track: events given with their delta times (single-byte deltas are enough here).
+struct TTrack {
+    std::string Bytes;
+    void Event(uint8_t delta, std::initializer_list<int> data)
+    {
+        Bytes += static_cast<char>(delta);
+        for (int b : data)
+            Bytes += static_cast<char>(b);
+    }
+    void Tempo(uint8_t delta, uint32_t microsPerQuarter)
+    {
+        Event(delta, {0xFF, 0x51, 0x03});
+        Put(Bytes, microsPerQuarter, 3, true);
+    }
+    void End(uint8_t delta) { Event(delta, {0xFF, 0x2F, 0x00}); }
+};
+
+inline std::string MidiFile(int format, uint16_t division, const std::vector<TTrack>& tracks)
+{
+    std::string f = "MThd";
+    Put(f, 6, 4, true);
+    Put(f, static_cast<uint32_t>(format), 2, true);
+    Put(f, static_cast<uint32_t>(tracks.size()), 2, true);
+    Put(f, division, 2, true);
+    for (const TTrack& t : tracks) {
+        f += "MTrk";
+        Put(f, static_cast<uint32_t>(t.Bytes.size()), 4, true);
+        f += t.Bytes;
+    }
+    return f;
+}
+
+// A piano playing `notes` quarter notes: 0.5 s each at the default tempo, 96 ticks a quarter.
+inline std::string PianoMidi(int notes)
+{
+    TTrack t;
+    t.Event(0, {0xC0, 0});
+    for (int i = 0; i < notes; ++i) {
+        t.Event(0, {0x90, 60 + 2 * i, 100});
+        t.Event(96, {0x80, 60 + 2 * i, 0});
+    }
+    t.End(0);
+    return MidiFile(0, 96, {t});
+}
+
+// 16-bit mono PCM at 22050 Hz, a sine of `hz` at half scale.
+inline std::string SineWav(double hz, int ms)
+{
+    const uint32_t rate = 22050;
+    std::string data;
+    for (uint32_t i = 0; i < rate * static_cast<uint32_t>(ms) / 1000; ++i)
+        Put(data, static_cast<uint16_t>(static_cast<int16_t>(std::sin(2 * M_PI * hz * i / rate) * 16000)), 2, false);
+    std::string f = "RIFF";
+    Put(f, static_cast<uint32_t>(36 + data.size()), 4, false);
+    f += "WAVEfmt ";
+    for (uint32_t v : {16u, 1u | (1u << 16), rate, rate * 2, 2u | (16u << 16)})
+        Put(f, v, 4, false);  // PCM, mono, rate, byte rate, block align + bits
+    f += "data";
+    Put(f, static_cast<uint32_t>(data.size()), 4, false);
+    return f + data;
+}
+
+// A temporary folder made the current directory while it lives.
+class TTempDir {
+public:
+    TTempDir() : OldDir(std::filesystem::current_path())
+    {
+        char pattern[] = "/tmp/rk-sound-XXXXXX";
+        Dir = mkdtemp(pattern);
+        std::filesystem::current_path(Dir);
+    }
+    ~TTempDir()
+    {
+        std::error_code ec;
+        std::filesystem::current_path(OldDir, ec);
+        std::filesystem::remove_all(Dir, ec);
+    }
+    std::string Path(const std::string& relative) const { return (Dir / relative).string(); }
+    void Write(const std::string& relative, const std::string& bytes) const
+    {
+        std::filesystem::create_directories((Dir / relative).parent_path());
+        std::ofstream(Dir / relative, std::ios::binary) << bytes;
+    }
+
+private:
+    std::filesystem::path OldDir;
+    std::filesystem::path Dir;
+};
+
+}  // namespace SoundTest

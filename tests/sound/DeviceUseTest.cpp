@@ -1,0 +1,65 @@
+// When the audio device opens, and what a missing or replaced effect does (dummy driver).
+#include "audio/SoundTestFiles.h"
+#include "platform/audio/AudioDevice.h"
+#include "platform/audio/PlaySound.h"
+#include "sound/MyMidi.h"
+#include "sound/MyWave.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+class DeviceUseTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Audio::CloseAudio();
+        // The silent driver that still plays in real time; the machine may have no sound card.
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    }
+    void TearDown() override { Audio::CloseAudio(); }
+    SoundTest::TTempDir Dir;
+};
+
+TEST_F(DeviceUseTest, SilencingAtStartUpDoesNotOpenTheDevice)
+{
+    MyMidi::MidiClose();
+    MyWave::WaveStop();
+    MyMidi::MidiPoll();
+    EXPECT_FALSE(Audio::AudioIsOpen());
+    // Neither does music or an effect that is not there.
+    MyMidi::MidiPlay("dat\\missing.mid", true);
+    MyWave::WavePlay("dat\\missing.wav", false);
+    MyMidi::MidiPoll();
+    EXPECT_FALSE(Audio::AudioIsOpen());
+    MyMidi::MidiClose();
+}
+
+TEST_F(DeviceUseTest, AnEffectReplacesTheOneBefore)
+{
+    Dir.Write("dat/a.wav", SoundTest::SineWav(440, 3000));
+    Dir.Write("dat/b.wav", SoundTest::SineWav(660, 3000));
+    MyWave::WavePlay("dat\\a.wav", false);
+    EXPECT_EQ(Audio::PlayingSoundPath(), "dat/a.wav");
+    MyWave::WavePlay("dat\\B.WAV", false);  // the case of the name does not matter
+    EXPECT_EQ(Audio::PlayingSoundPath(), "dat/b.wav");
+    // A missing file plays nothing, and the old effect does not go on under it.
+    MyWave::WavePlay("dat\\gone.wav", false);
+    EXPECT_EQ(Audio::PlayingSoundPath(), "");
+    EXPECT_EQ(MyWave::WaveName, "dat\\gone.wav");
+}
+
+TEST_F(DeviceUseTest, UnplayableFilesStayQuiet)
+{
+    Dir.Write("dat/text.wav", "this is no wave file");
+    Dir.Write("dat/text.mid", "nor a MIDI file");
+    EXPECT_FALSE(Audio::SndPlaySound("dat\\text.wav", 3));
+    EXPECT_EQ(Audio::PlayingSoundPath(), "");
+    MyMidi::MidiPlay("dat\\text.mid", true);
+    MyMidi::MidiPoll();  // no device behind the alias: nothing to restart, no error
+    MyMidi::MidiClose();
+}
+
+}  // namespace

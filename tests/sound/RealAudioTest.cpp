@@ -1,0 +1,115 @@
+// Sound that can be heard: SDL's disk driver writes the mixed output to a file in real time.
+// The pieces are short, so each test takes a second or two.
+#include "audio/SoundTestFiles.h"
+#include "platform/audio/AudioDevice.h"
+#include "platform/audio/MciDevice.h"
+#include "platform/audio/PlaySound.h"
+#include "sound/MyMidi.h"
+#include "sound/MyWave.h"
+
+#include <SDL_mixer.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int Rate = Audio::SampleRate;
+
+class RealAudioTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Audio::CloseAudio();
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", Dir.Path("out.raw").c_str(), 1);
+        Dir.Write("dat/bgm.mid", SoundTest::PianoMidi(2));
+        Dir.Write("dat/tone.wav", SoundTest::SineWav(440, 2000));
+    }
+    void TearDown() override
+    {
+        Audio::CloseAudio();
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    }
+
+    // Closes the device (flushing the file) and returns its 16-bit stereo samples.
+    std::vector<int16_t> Written()
+    {
+        int freq = 0, channels = 0;
+        Uint16 format = 0;
+        EXPECT_TRUE(Mix_QuerySpec(&freq, &format, &channels));
+        EXPECT_EQ(format, AUDIO_S16SYS);
+        EXPECT_EQ(channels, 2);
+        Audio::CloseAudio();
+        std::ifstream in(Dir.Path("out.raw"), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<int16_t> samples(bytes.size() / 2);
+        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+        return samples;
+    }
+    static bool Silent(const std::vector<int16_t>& s, size_t from, size_t to)
+    {
+        for (size_t i = from; i < to && i < s.size(); ++i)
+            if (s[i] != 0)
+                return false;
+        return true;
+    }
+    // Checks that sound was written and that the last `tailMs` are silence.
+    static void ExpectSoundThenSilence(const std::vector<int16_t>& s, int tailMs)
+    {
+        size_t tail = static_cast<size_t>(Rate * 2 * tailMs / 1000);
+        ASSERT_GT(s.size(), 2 * tail);
+        EXPECT_FALSE(Silent(s, 0, s.size() - tail)) << "nothing was heard";
+        EXPECT_TRUE(Silent(s, s.size() - tail, s.size())) << "still sounding after the stop";
+    }
+
+    SoundTest::TTempDir Dir;
+};
+
+TEST_F(RealAudioTest, MidiMusicSoundsUntilClosed)
+{
+    MyMidi::MidiPlay("dat\\bgm.mid", true);
+    ASSERT_TRUE(Audio::AudioIsOpen());
+    std::this_thread::sleep_for(600ms);
+    MyMidi::MidiClose();
+    std::this_thread::sleep_for(400ms);
+    ExpectSoundThenSilence(Written(), 200);
+}
+
+TEST_F(RealAudioTest, WaveEffectSoundsUntilStopped)
+{
+    MyWave::WavePlay("dat\\tone.wav", false);
+    ASSERT_EQ(Audio::PlayingSoundPath(), "dat/tone.wav");
+    std::this_thread::sleep_for(400ms);
+    MyWave::WaveStop();
+    EXPECT_EQ(Audio::PlayingSoundPath(), "");
+    std::this_thread::sleep_for(400ms);
+    ExpectSoundThenSilence(Written(), 200);
+}
+
+TEST_F(RealAudioTest, MusicEndsWithItsEventsNotWithTheSynthesisersTail)
+{
+    Dir.Write("dat/short.mid", SoundTest::PianoMidi(1));  // half a second of notes
+    MyMidi::MidiPlay("dat\\short.mid", true);
+    char reply[32] = {};
+    for (int i = 0; i < 300; ++i) {
+        Audio::MciSendString("status Midi1 mode", reply, 31);
+        if (std::string(reply) != "playing")
+            break;
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_STREQ(reply, "stopped");
+    // The synthesiser still lets the last note ring, for seconds; a loop need not wait for it.
+    EXPECT_TRUE(Mix_PlayingMusic());
+    // The restart plays the piece again.
+    MyMidi::MidiPoll();
+    Audio::MciSendString("status Midi1 mode", reply, 31);
+    EXPECT_STREQ(reply, "playing");
+}
+
+}  // namespace
