@@ -26,6 +26,11 @@ void TApplication::ProcessMessages()
         Queue.pop_front();
         Guard([&] { Dispatch(message); });
     }
+    Present();
+}
+
+void TApplication::Present()
+{
     if (Backend)
         Backend->Present();
 }

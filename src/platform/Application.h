@@ -45,6 +45,8 @@ public:
     // Handles every queued message (and whatever the backend has waiting) and returns as soon
     // as the queue is empty. Never waits.
     void ProcessMessages();
+    // Brings the screen up to date with work done outside a message (the timers').
+    void Present();
     // Waits for the next window-system event, at most `ms` milliseconds.
     void WaitForEvent(int ms);
 

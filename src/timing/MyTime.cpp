@@ -94,6 +94,7 @@ void MainLoop()
     for (;;) {
         app.ProcessMessages();
         RunDueTimers(Now());
+        app.Present();  // a step run by a timer shows now, not after the next wait
         if (app.Terminated())
             break;
         // Sleep instead of spinning, but never past the next timer: it still fires on the

@@ -1,0 +1,44 @@
+#include "CairoCanvas.h"
+
+TCairoCanvas::TCairoCanvas(int width, int height, TColor backdrop)
+    : Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
+      Cr(cairo_create(Surface)),
+      Width(width),
+      Height(height)
+{
+    SetSourceColour(Cr, backdrop);
+    cairo_paint(Cr);
+}
+
+TCairoCanvas::~TCairoCanvas()
+{
+    cairo_destroy(Cr);
+    cairo_surface_destroy(Surface);
+}
+
+bool TCairoCanvas::Ok() const
+{
+    return cairo_surface_status(Surface) == CAIRO_STATUS_SUCCESS && cairo_status(Cr) == CAIRO_STATUS_SUCCESS;
+}
+
+TRgbImage TCairoCanvas::Pixels()
+{
+    cairo_surface_flush(Surface);
+    TRgbImage image;
+    image.Width = Width;
+    image.Height = Height;
+    image.Pixels.resize(static_cast<size_t>(Width) * static_cast<size_t>(Height));
+    const unsigned char* data = cairo_image_surface_get_data(Surface);
+    int stride = cairo_image_surface_get_stride(Surface);
+    for (int y = 0; y < Height; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
+        for (int x = 0; x < Width; ++x)
+            image.Pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)] = row[x] & 0xFFFFFF;
+    }
+    return image;
+}
+
+void SetSourceColour(cairo_t* cr, TColor colour)
+{
+    cairo_set_source_rgb(cr, ((colour >> 16) & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0, (colour & 0xFF) / 255.0);
+}

@@ -1,0 +1,141 @@
+#include "EmfPicture.h"
+
+#include "CairoCanvas.h"
+#include "GraphicErrors.h"
+#include "LittleEndian.h"
+#include "MetafileSize.h"
+#include "PictureLimits.h"
+
+#include <emf2svg.h>
+#include <librsvg/rsvg.h>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr uint32_t EmrHeader = 1;
+constexpr uint32_t EmrEof = 14;
+constexpr uint32_t EmfSignature = 0x464D4520;  // " EMF"
+constexpr size_t HeaderSize = 88;
+
+struct TRect32 {
+    int32_t Left, Top, Right, Bottom;
+};
+
+struct TEmfHeader {
+    TRect32 Bounds;  // device pixels of the reference device
+    TRect32 Frame;   // hundredths of a millimetre
+    int32_t DeviceWidth, DeviceHeight;  // reference device, pixels
+    int32_t DeviceWidthMm, DeviceHeightMm;
+};
+
+TRect32 ReadRect(const TLittleEndian& in, size_t at)
+{
+    return {in.I32(at), in.I32(at + 4), in.I32(at + 8), in.I32(at + 12)};
+}
+
+TEmfHeader ReadHeader(const TLittleEndian& in)
+{
+    if (in.U32(0) != EmrHeader || in.U32(40) != EmfSignature || in.U32(4) < HeaderSize)
+        in.Damaged();
+    TEmfHeader h{ReadRect(in, 8), ReadRect(in, 24), in.I32(72), in.I32(76), in.I32(80), in.I32(84)};
+    if (h.DeviceWidth <= 0 || h.DeviceHeight <= 0 || h.DeviceWidthMm <= 0 || h.DeviceHeightMm <= 0)
+        in.Damaged();
+    return h;
+}
+
+// Every record lies inside the file, is a whole number of 32-bit words, and the list ends with
+// EMR_EOF: the converter walks the records by their sizes and is not fed a chain that leaves the file.
+void CheckRecords(const TLittleEndian& in)
+{
+    size_t at = 0;
+    while (true) {
+        uint32_t type = in.U32(at);
+        uint32_t size = in.U32(at + 4);
+        if (size < 8 || size % 4 != 0 || !in.Has(at, size))
+            in.Damaged();
+        if (type == EmrEof)
+            return;
+        at += size;
+    }
+}
+
+struct TPixelSize {
+    int Width, Height;
+};
+
+TPixelSize PictureSize(const TLittleEndian& in, const TEmfHeader& h)
+{
+    int64_t width = MetafileSize::PixelsFromHundredthMm(int64_t{h.Frame.Right} - h.Frame.Left);
+    int64_t height = MetafileSize::PixelsFromHundredthMm(int64_t{h.Frame.Bottom} - h.Frame.Top);
+    if (!PictureLimits::SizeAllowed(width, height))
+        in.Damaged();
+    return {static_cast<int>(width), static_cast<int>(height)};
+}
+
+std::string ConvertToSvg(const std::string& file)
+{
+    generatorOptions options{};
+    options.nameSpace = const_cast<char*>("");
+    options.emfplus = true;
+    options.svgDelimiter = true;
+    char* svg = nullptr;
+    size_t length = 0;
+    std::string copy = file;  // the converter takes a non-const buffer
+    int ok = emf2svg(copy.data(), copy.size(), &svg, &length, &options);
+    std::string out = ok && svg ? std::string(svg, length) : std::string();
+    std::free(svg);
+    if (out.empty())
+        throw InvalidMetafileError();
+    return out;
+}
+
+// The SVG is in reference-device pixels with the bounds' corner at its origin; the frame,
+// converted to the same pixels, is stretched onto the picture.
+void DrawSvg(cairo_t* cr, const std::string& svg, const TEmfHeader& h, TPixelSize size)
+{
+    GError* error = nullptr;
+    RsvgHandle* handle = rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()), svg.size(), &error);
+    if (!handle) {
+        g_clear_error(&error);
+        throw InvalidMetafileError();
+    }
+    double pxPerMmX = double(h.DeviceWidth) / h.DeviceWidthMm;
+    double pxPerMmY = double(h.DeviceHeight) / h.DeviceHeightMm;
+    double frameLeft = h.Frame.Left / 100.0 * pxPerMmX, frameTop = h.Frame.Top / 100.0 * pxPerMmY;
+    double frameWidth = (double(h.Frame.Right) - h.Frame.Left) / 100.0 * pxPerMmX;
+    double frameHeight = (double(h.Frame.Bottom) - h.Frame.Top) / 100.0 * pxPerMmY;
+    cairo_save(cr);
+    if (frameWidth > 0 && frameHeight > 0)
+        cairo_scale(cr, size.Width / frameWidth, size.Height / frameHeight);
+    RsvgRectangle viewport{h.Bounds.Left - frameLeft, h.Bounds.Top - frameTop,
+                           double(h.Bounds.Right) - h.Bounds.Left, double(h.Bounds.Bottom) - h.Bounds.Top};
+    gboolean drawn = rsvg_handle_render_document(handle, cr, &viewport, &error);
+    cairo_restore(cr);
+    g_object_unref(handle);
+    g_clear_error(&error);
+    if (!drawn)
+        throw InvalidMetafileError();
+}
+
+}  // namespace
+
+bool IsEnhancedMetafile(const std::string& file)
+{
+    TLittleEndian in(file, [] { throw InvalidMetafileError(); });
+    return in.Has(0, HeaderSize) && in.U32(0) == EmrHeader && in.U32(40) == EmfSignature;
+}
+
+std::shared_ptr<TGraphic> LoadEnhancedMetafile(const std::string& file, TColor backdrop)
+{
+    TLittleEndian in(file, [] { throw InvalidMetafileError(); });
+    TEmfHeader header = ReadHeader(in);
+    CheckRecords(in);
+    TPixelSize size = PictureSize(in, header);
+    std::string svg = ConvertToSvg(file);
+    TCairoCanvas canvas(size.Width, size.Height, backdrop);
+    if (!canvas.Ok())
+        throw InvalidMetafileError();
+    DrawSvg(canvas.Context(), svg, header, size);
+    return std::make_shared<TBitmapGraphic>(canvas.Pixels());
+}

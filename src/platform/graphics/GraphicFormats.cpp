@@ -1,0 +1,56 @@
+#include "GraphicFormats.h"
+
+#include "EmfPicture.h"
+#include "JpegGraphic.h"
+#include "SdlPicture.h"
+#include "WmfPicture.h"
+
+#include "platform/Errors.h"
+#include "platform/ShiftJis.h"
+
+namespace {
+
+enum class TFormat { None, Bitmap, Icon, Metafile, Jpeg };
+
+struct TRegistered {
+    const char* Extension;
+    TFormat Format;
+};
+
+constexpr TRegistered Registered[] = {
+    {"bmp", TFormat::Bitmap}, {"ico", TFormat::Icon},  {"wmf", TFormat::Metafile},
+    {"emf", TFormat::Metafile}, {"jpg", TFormat::Jpeg}, {"jpeg", TFormat::Jpeg},
+};
+
+TFormat FormatOf(const std::string& extension)
+{
+    for (const TRegistered& r : Registered)
+        if (Sjis::SameTextAscii(extension, r.Extension))
+            return r.Format;
+    return TFormat::None;
+}
+
+// Both metafile extensions share one reader that goes by the contents, so an enhanced metafile
+// named .wmf (or the reverse) still shows.
+std::shared_ptr<TGraphic> LoadMetafile(const std::string& file, TColor backdrop)
+{
+    if (IsEnhancedMetafile(file))
+        return LoadEnhancedMetafile(file, backdrop);
+    return LoadWindowsMetafile(file, backdrop);
+}
+
+}  // namespace
+
+bool IsPictureExtension(const std::string& extension) { return FormatOf(extension) != TFormat::None; }
+
+std::shared_ptr<TGraphic> LoadGraphic(const std::string& extension, std::string file, TColor backdrop)
+{
+    switch (FormatOf(extension)) {
+    case TFormat::Bitmap: return LoadBitmapPicture(file);
+    case TFormat::Icon: return LoadIconPicture(file, backdrop);
+    case TFormat::Metafile: return LoadMetafile(file, backdrop);
+    case TFormat::Jpeg: return std::make_shared<TJpegGraphic>(std::move(file));
+    case TFormat::None: break;
+    }
+    throw UnknownExtensionError(extension);
+}

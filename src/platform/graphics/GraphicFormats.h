@@ -1,0 +1,18 @@
+// The picture formats the player reads, chosen by file-name extension.
+#pragma once
+
+#include "platform/Control.h"
+#include "platform/Errors.h"
+#include "platform/Graphic.h"
+
+#include <memory>
+#include <string>
+
+// True for the registered extensions (without the dot, ASCII letter case ignored):
+// bmp, ico, wmf, emf, jpg, jpeg.
+bool IsPictureExtension(const std::string& extension);
+
+// Decodes `file` in the format its extension names. `backdrop` is the colour shown through the
+// transparent parts of icons and metafiles. Raises UnknownExtensionError for an unregistered
+// extension, and EInvalidGraphic (the format's own text) for a file that does not decode.
+std::shared_ptr<TGraphic> LoadGraphic(const std::string& extension, std::string file, TColor backdrop);

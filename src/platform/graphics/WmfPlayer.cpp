@@ -1,0 +1,355 @@
+#include "WmfPlayer.h"
+
+#include "CairoCanvas.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+// Record functions (the low byte names the record; the high byte is its classic parameter count).
+enum : uint16_t {
+    MetaEof = 0x0000,
+    MetaSaveDc = 0x001E,
+    MetaSetBkMode = 0x0102,
+    MetaSetPolyFillMode = 0x0106,
+    MetaRestoreDc = 0x0127,
+    MetaSelectObject = 0x012D,
+    MetaSetTextAlign = 0x012E,
+    MetaDeleteObject = 0x01F0,
+    MetaSetBkColor = 0x0201,
+    MetaSetTextColor = 0x0209,
+    MetaSetWindowOrg = 0x020B,
+    MetaSetWindowExt = 0x020C,
+    MetaLineTo = 0x0213,
+    MetaMoveTo = 0x0214,
+    MetaCreatePenIndirect = 0x02FA,
+    MetaCreateFontIndirect = 0x02FB,
+    MetaCreateBrushIndirect = 0x02FC,
+    MetaPolygon = 0x0324,
+    MetaPolyline = 0x0325,
+    MetaEllipse = 0x0418,
+    MetaRectangle = 0x041B,
+    MetaSetPixel = 0x041F,
+    MetaTextOut = 0x0521,
+    MetaPolyPolygon = 0x0538,
+    MetaRoundRect = 0x061C,
+    MetaArc = 0x0817,
+    MetaPie = 0x081A,
+    MetaChord = 0x0830,
+    MetaExtTextOut = 0x0A32,
+    MetaDibBitBlt = 0x0940,
+    MetaDibStretchBlt = 0x0B41,
+    MetaStretchDib = 0x0F43,
+    // Records that create an object we do not draw with; each still takes a slot of the table.
+    MetaCreatePalette = 0x00F7,
+    MetaDibCreatePatternBrush = 0x0142,
+    MetaCreatePatternBrush = 0x01F9,
+    MetaCreateRegion = 0x06FF,
+};
+
+enum ArcKind { ArcOnly, ArcPie, ArcChord };
+
+}  // namespace
+
+TWmfPlayer::TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height)
+    : Cr(cr), In(file), Width(width), Height(height), Objects(static_cast<size_t>(objectCount))
+{
+    State.Window = window;
+    cairo_set_antialias(Cr, CAIRO_ANTIALIAS_NONE);  // GDI draws its shapes unsmoothed
+}
+
+void TWmfPlayer::Play(size_t offset)
+{
+    while (In.Has(offset, 6)) {
+        uint32_t words = In.U32(offset);
+        uint16_t function = In.U16(offset + 4);
+        if (words < 3 || !In.Has(offset, size_t{words} * 2))
+            In.Damaged();
+        if (function == MetaEof)
+            return;
+        Dispatch(function, TRecord{offset + 6, size_t{words} - 3});
+        offset += size_t{words} * 2;
+    }
+}
+
+int16_t TWmfPlayer::Param(const TRecord& r, size_t index) const
+{
+    if (index >= r.Words)
+        In.Damaged();
+    return In.I16(r.Params + index * 2);
+}
+
+// A COLORREF: red, green, blue, flags in byte order.
+TColor TWmfPlayer::ColourParam(const TRecord& r, size_t index) const
+{
+    Param(r, index + 1);
+    size_t at = r.Params + index * 2;
+    return (TColor{In.U8(at)} << 16) | (TColor{In.U8(at + 1)} << 8) | In.U8(at + 2);
+}
+
+void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
+{
+    switch (function) {
+    case MetaSaveDc: Saved.push_back(State); break;
+    case MetaRestoreDc: RestoreDc(Param(r, 0)); break;
+    case MetaSetBkMode: State.OpaqueBackground = Param(r, 0) == 2; break;
+    case MetaSetPolyFillMode: State.Winding = Param(r, 0) == 2; break;
+    case MetaSetTextAlign: State.TextAlign = Param(r, 0); break;
+    case MetaSetBkColor: State.BkColour = ColourParam(r, 0); break;
+    case MetaSetTextColor: State.TextColour = ColourParam(r, 0); break;
+    case MetaSetWindowOrg: State.Window.OrgY = Param(r, 0); State.Window.OrgX = Param(r, 1); break;
+    case MetaSetWindowExt:
+        if (Param(r, 0) != 0 && Param(r, 1) != 0) {
+            State.Window.ExtY = Param(r, 0);
+            State.Window.ExtX = Param(r, 1);
+        }
+        break;
+    case MetaMoveTo: State.CurY = Param(r, 0); State.CurX = Param(r, 1); break;
+    case MetaLineTo: DrawLineTo(r); break;
+    case MetaSelectObject: SelectObject(static_cast<uint16_t>(Param(r, 0))); break;
+    case MetaDeleteObject:
+        if (size_t i = static_cast<uint16_t>(Param(r, 0)); i < Objects.size())
+            Objects[i].reset();
+        break;
+    case MetaCreatePenIndirect:
+        CreateObject(TPen{Param(r, 0) & 0x0F, Param(r, 1), ColourParam(r, 3)});
+        break;
+    case MetaCreateBrushIndirect: CreateObject(TBrush{Param(r, 0), ColourParam(r, 1)}); break;
+    case MetaCreateFontIndirect:
+        CreateObject(TFont{Param(r, 0), Param(r, 4), (Param(r, 5) & 0xFF) != 0, Param(r, 2),
+                           (Param(r, 8) >> 8 & 0x03) == 1});
+        break;
+    case MetaCreatePalette:
+    case MetaDibCreatePatternBrush:
+    case MetaCreatePatternBrush:
+    case MetaCreateRegion: CreateObject(TOther{}); break;
+    case MetaRectangle: DrawRectangle(r); break;
+    case MetaRoundRect: DrawRoundRect(r); break;
+    case MetaEllipse: DrawEllipse(r); break;
+    case MetaArc: DrawArc(r, ArcOnly); break;
+    case MetaPie: DrawArc(r, ArcPie); break;
+    case MetaChord: DrawArc(r, ArcChord); break;
+    case MetaPolygon: DrawPoly(r, true); break;
+    case MetaPolyline: DrawPoly(r, false); break;
+    case MetaPolyPolygon: DrawPolyPolygon(r); break;
+    case MetaSetPixel: {
+        TColor colour = ColourParam(r, 0);
+        SetSourceColour(Cr, colour);
+        cairo_rectangle(Cr, std::floor(X(Param(r, 3))), std::floor(Y(Param(r, 2))), 1, 1);
+        cairo_fill(Cr);
+        break;
+    }
+    case MetaTextOut: TextOut(r); break;
+    case MetaExtTextOut: ExtTextOut(r); break;
+    case MetaStretchDib: StretchDib(r); break;
+    case MetaDibStretchBlt: DibStretchBlt(r); break;
+    case MetaDibBitBlt: DibBitBlt(r); break;
+    default: break;  // not drawn: see the class comment
+    }
+}
+
+// The lowest free slot, as GDI fills its metafile handle table. A full table drops the object.
+void TWmfPlayer::CreateObject(TObject object)
+{
+    for (auto& slot : Objects)
+        if (!slot) {
+            slot = std::move(object);
+            return;
+        }
+}
+
+void TWmfPlayer::SelectObject(int index)
+{
+    if (index < 0 || static_cast<size_t>(index) >= Objects.size() || !Objects[static_cast<size_t>(index)])
+        return;
+    const TObject& object = *Objects[static_cast<size_t>(index)];
+    if (auto* pen = std::get_if<TPen>(&object))
+        State.Pen = *pen;
+    else if (auto* brush = std::get_if<TBrush>(&object))
+        State.Brush = *brush;
+    else if (auto* font = std::get_if<TFont>(&object))
+        State.Font = *font;
+}
+
+// A negative argument counts back from the latest save; a positive one names a save level.
+void TWmfPlayer::RestoreDc(int which)
+{
+    size_t keep = which < 0 ? (Saved.size() >= size_t(-which) ? Saved.size() - size_t(-which) : Saved.size())
+                            : size_t(which - 1);
+    if (which == 0 || keep >= Saved.size())
+        return;
+    State = Saved[keep];
+    Saved.resize(keep);
+}
+
+double TWmfPlayer::ScaleX() const { return Width / State.Window.ExtX; }
+double TWmfPlayer::ScaleY() const { return Height / State.Window.ExtY; }
+double TWmfPlayer::X(double x) const { return (x - State.Window.OrgX) * ScaleX(); }
+double TWmfPlayer::Y(double y) const { return (y - State.Window.OrgY) * ScaleY(); }
+
+// GDI's rectangles leave out their right and bottom edge; `inset` moves the path to the centre
+// of the outermost pixels for an outline.
+void TWmfPlayer::RectanglePath(double l, double t, double r, double b, double inset)
+{
+    double x0 = std::round(std::min(X(l), X(r))), x1 = std::round(std::max(X(l), X(r)));
+    double y0 = std::round(std::min(Y(t), Y(b))), y1 = std::round(std::max(Y(t), Y(b)));
+    if (x1 - x0 < 2 * inset || y1 - y0 < 2 * inset)
+        return;  // an outline path of negative size would draw outside the rectangle
+    cairo_rectangle(Cr, x0 + inset, y0 + inset, x1 - x0 - 2 * inset, y1 - y0 - 2 * inset);
+}
+
+void TWmfPlayer::EllipsePath(double l, double t, double r, double b, double inset)
+{
+    double x0 = std::min(X(l), X(r)), x1 = std::max(X(l), X(r));
+    double y0 = std::min(Y(t), Y(b)), y1 = std::max(Y(t), Y(b));
+    double rx = (x1 - x0) / 2 - inset, ry = (y1 - y0) / 2 - inset;
+    if (rx <= 0 || ry <= 0)
+        return;
+    cairo_save(Cr);
+    cairo_translate(Cr, (x0 + x1) / 2, (y0 + y1) / 2);
+    cairo_scale(Cr, rx, ry);
+    cairo_new_sub_path(Cr);
+    cairo_arc(Cr, 0, 0, 1, 0, 2 * std::numbers::pi);
+    cairo_restore(Cr);
+}
+
+bool TWmfPlayer::SetPenSource()
+{
+    if (State.Pen.Style == PenNull)
+        return false;
+    SetSourceColour(Cr, State.Pen.Colour);
+    cairo_set_line_width(Cr, std::max(1.0, std::round(State.Pen.Width * std::fabs(ScaleX()))));
+    return true;
+}
+
+// Fills the current path with the brush (when `fill`), then outlines it with the pen.
+void TWmfPlayer::FillAndStroke(bool fill)
+{
+    if (fill && State.Brush.Style != BrushNull) {
+        SetSourceColour(Cr, State.Brush.Colour);
+        cairo_set_fill_rule(Cr, State.Winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+        cairo_fill_preserve(Cr);
+    }
+    if (SetPenSource())
+        cairo_stroke(Cr);
+    cairo_new_path(Cr);
+}
+
+void TWmfPlayer::DrawRectangle(const TRecord& r)
+{
+    double b = Param(r, 0), rt = Param(r, 1), t = Param(r, 2), l = Param(r, 3);
+    if (State.Brush.Style != BrushNull) {
+        RectanglePath(l, t, rt, b, 0);
+        if (State.Pen.Style == PenNull) {
+            // Without an outline GDI's rectangle is a pixel narrower and shorter.
+            double x0, y0, x1, y1;
+            cairo_path_extents(Cr, &x0, &y0, &x1, &y1);
+            cairo_new_path(Cr);
+            cairo_rectangle(Cr, x0, y0, std::max(0.0, x1 - x0 - 1), std::max(0.0, y1 - y0 - 1));
+        }
+        SetSourceColour(Cr, State.Brush.Colour);
+        cairo_fill(Cr);
+    }
+    RectanglePath(l, t, rt, b, 0.5);
+    FillAndStroke(false);
+}
+
+void TWmfPlayer::DrawRoundRect(const TRecord& r)
+{
+    double h = std::fabs(Param(r, 0) * ScaleY()) / 2, w = std::fabs(Param(r, 1) * ScaleX()) / 2;
+    double b = Y(Param(r, 2)), rt = X(Param(r, 3)), t = Y(Param(r, 4)), l = X(Param(r, 5));
+    double x0 = std::min(l, rt) + 0.5, x1 = std::max(l, rt) - 0.5, y0 = std::min(t, b) + 0.5, y1 = std::max(t, b) - 0.5;
+    w = std::min(w, (x1 - x0) / 2);
+    h = std::min(h, (y1 - y0) / 2);
+    if (w <= 0 || h <= 0) {
+        DrawRectangle(TRecord{r.Params + 4, r.Words - 2});
+        return;
+    }
+    const double quarter = std::numbers::pi / 2;
+    double corners[4][3] = {{x1 - w, y0 + h, -quarter}, {x1 - w, y1 - h, 0}, {x0 + w, y1 - h, quarter}, {x0 + w, y0 + h, 2 * quarter}};
+    cairo_new_sub_path(Cr);
+    for (auto& c : corners) {
+        cairo_save(Cr);
+        cairo_translate(Cr, c[0], c[1]);
+        cairo_scale(Cr, w, h);
+        cairo_arc(Cr, 0, 0, 1, c[2], c[2] + quarter);
+        cairo_restore(Cr);
+    }
+    cairo_close_path(Cr);
+    FillAndStroke(true);
+}
+
+void TWmfPlayer::DrawEllipse(const TRecord& r)
+{
+    double b = Param(r, 0), rt = Param(r, 1), t = Param(r, 2), l = Param(r, 3);
+    if (State.Brush.Style != BrushNull) {
+        EllipsePath(l, t, rt, b, 0);
+        SetSourceColour(Cr, State.Brush.Colour);
+        cairo_fill(Cr);
+    }
+    EllipsePath(l, t, rt, b, 0.5);
+    FillAndStroke(false);
+}
+
+// Arcs run counter-clockwise on screen from the start ray to the end ray.
+void TWmfPlayer::DrawArc(const TRecord& r, int kind)
+{
+    double ye = Y(Param(r, 0)), xe = X(Param(r, 1)), ys = Y(Param(r, 2)), xs = X(Param(r, 3));
+    double b = Y(Param(r, 4)), rt = X(Param(r, 5)), t = Y(Param(r, 6)), l = X(Param(r, 7));
+    double cx = (l + rt) / 2, cy = (t + b) / 2, rx = std::fabs(rt - l) / 2 - 0.5, ry = std::fabs(b - t) / 2 - 0.5;
+    if (rx <= 0 || ry <= 0)
+        return;
+    double a0 = std::atan2((ys - cy) / ry, (xs - cx) / rx), a1 = std::atan2((ye - cy) / ry, (xe - cx) / rx);
+    cairo_new_path(Cr);
+    if (kind == ArcPie)
+        cairo_move_to(Cr, cx, cy);
+    cairo_save(Cr);
+    cairo_translate(Cr, cx, cy);
+    cairo_scale(Cr, rx, ry);
+    cairo_arc_negative(Cr, 0, 0, 1, a0, a1 >= a0 ? a1 - 2 * std::numbers::pi : a1);
+    cairo_restore(Cr);
+    if (kind != ArcOnly)
+        cairo_close_path(Cr);
+    FillAndStroke(kind != ArcOnly);
+}
+
+void TWmfPlayer::DrawPoly(const TRecord& r, bool closed)
+{
+    size_t count = static_cast<uint16_t>(Param(r, 0));
+    Param(r, count * 2);  // all points present
+    cairo_new_path(Cr);
+    for (size_t i = 0; i < count; ++i)
+        cairo_line_to(Cr, X(Param(r, 1 + 2 * i)) + 0.5, Y(Param(r, 2 + 2 * i)) + 0.5);
+    if (closed)
+        cairo_close_path(Cr);
+    FillAndStroke(closed);
+}
+
+void TWmfPlayer::DrawPolyPolygon(const TRecord& r)
+{
+    size_t polygons = static_cast<uint16_t>(Param(r, 0));
+    size_t point = 1 + polygons;  // first point's parameter index
+    cairo_new_path(Cr);
+    for (size_t p = 0; p < polygons; ++p) {
+        size_t count = static_cast<uint16_t>(Param(r, 1 + p));
+        if (count > 0)
+            Param(r, point + count * 2 - 1);  // all its points present
+        cairo_new_sub_path(Cr);
+        for (size_t i = 0; i < count; ++i, point += 2)
+            cairo_line_to(Cr, X(Param(r, point)) + 0.5, Y(Param(r, point + 1)) + 0.5);
+        cairo_close_path(Cr);
+    }
+    FillAndStroke(true);
+}
+
+void TWmfPlayer::DrawLineTo(const TRecord& r)
+{
+    double y = Param(r, 0), x = Param(r, 1);
+    cairo_new_path(Cr);
+    cairo_move_to(Cr, X(State.CurX) + 0.5, Y(State.CurY) + 0.5);
+    cairo_line_to(Cr, X(x) + 0.5, Y(y) + 0.5);
+    FillAndStroke(false);
+    State.CurX = x;
+    State.CurY = y;
+}

@@ -1,0 +1,119 @@
+// Plays the records of a Windows metafile onto cairo: the common GDI drawing records with pens,
+// brushes and fonts (Shift-JIS text) and device-independent bitmaps copied in place, mapped from
+// the metafile's window onto the picture. Records it does not draw (regions, clipping, palettes,
+// raster operations other than plain copies and fills) are skipped.
+#pragma once
+
+#include "LittleEndian.h"
+
+#include "platform/Control.h"
+
+#include <cairo.h>
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+class TWmfPlayer {
+public:
+    // The logical rectangle shown until the metafile sets its own window.
+    struct TWindow {
+        double OrgX, OrgY, ExtX, ExtY;
+    };
+
+    TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height);
+
+    // Plays the records from `offset` to META_EOF or the end of the file. A record that claims
+    // more bytes than the file holds, or fewer than it needs, raises the file's damage error.
+    void Play(size_t offset);
+
+private:
+    static constexpr int PenNull = 5;    // PS_NULL: no outline
+    static constexpr int BrushNull = 1;  // BS_NULL: no fill
+
+    struct TPen {
+        int Style = 0;  // PS_SOLID
+        int Width = 0;  // logical units; 0 draws one pixel
+        TColor Colour = 0x000000;
+    };
+    struct TBrush {
+        int Style = 0;  // BS_SOLID
+        TColor Colour = 0xFFFFFF;
+    };
+    struct TFont {
+        int Height = 0;  // < 0: character height, > 0: cell height, 0: default
+        int Weight = 400;
+        bool Italic = false;
+        int Escapement = 0;  // tenths of a degree
+        bool FixedPitch = false;
+    };
+    struct TOther {};  // palettes, pattern brushes, regions: hold a slot, draw nothing
+    using TObject = std::variant<TPen, TBrush, TFont, TOther>;
+
+    struct TState {
+        TPen Pen;
+        TBrush Brush;
+        TFont Font;
+        TColor TextColour = 0x000000, BkColour = 0xFFFFFF;
+        bool OpaqueBackground = true;
+        int TextAlign = 0;
+        bool Winding = false;
+        TWindow Window{};
+        double CurX = 0, CurY = 0;  // logical
+    };
+
+    struct TRecord {
+        size_t Params;  // offset of the first parameter
+        size_t Words;   // parameter words the record holds
+    };
+
+    void Dispatch(uint16_t function, const TRecord& r);
+    int16_t Param(const TRecord& r, size_t index) const;
+    TColor ColourParam(const TRecord& r, size_t index) const;
+    std::string BytesParam(const TRecord& r, size_t index, size_t length) const;
+
+    void CreateObject(TObject object);
+    void SelectObject(int index);
+    void RestoreDc(int which);
+
+    double X(double x) const;
+    double Y(double y) const;
+    double ScaleX() const;
+    double ScaleY() const;
+
+    void RectanglePath(double l, double t, double r, double b, double inset);
+    void EllipsePath(double l, double t, double r, double b, double inset);
+    void FillAndStroke(bool fill);
+    bool SetPenSource();
+    void DrawRectangle(const TRecord& r);
+    void DrawRoundRect(const TRecord& r);
+    void DrawEllipse(const TRecord& r);
+    void DrawArc(const TRecord& r, int kind);
+    void DrawPoly(const TRecord& r, bool closed);
+    void DrawPolyPolygon(const TRecord& r);
+    void DrawLineTo(const TRecord& r);
+    void SelectFont();
+    void DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect);
+    void TextOut(const TRecord& r);
+    void ExtTextOut(const TRecord& r);
+
+    struct TBlit {
+        uint32_t RasterOp;
+        double SrcX, SrcY, SrcWidth, SrcHeight;  // bitmap pixels
+        double DestX, DestY, DestWidth, DestHeight;  // logical units
+        size_t DibWord;  // parameter index where the bitmap starts; 0 when there is none
+    };
+    void StretchDib(const TRecord& r);
+    void DibStretchBlt(const TRecord& r);
+    void DibBitBlt(const TRecord& r);
+    void Blit(const TRecord& r, const TBlit& blit);
+    void FillBlit(const TBlit& blit, uint32_t rasterOp);
+
+    cairo_t* Cr;
+    const TLittleEndian& In;
+    int Width, Height;
+    std::vector<std::optional<TObject>> Objects;
+    TState State;
+    std::vector<TState> Saved;
+};

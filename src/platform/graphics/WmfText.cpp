@@ -1,0 +1,135 @@
+// Text output of the metafile player: Shift-JIS strings drawn with the Japanese Gothic fonts.
+#include "WmfPlayer.h"
+
+#include "CairoCanvas.h"
+
+#include "platform/ShiftJis.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr int TextAlignUpdateCp = 1;
+constexpr int TextAlignHorizontal = 6;  // TA_LEFT 0, TA_RIGHT 2, TA_CENTER 6
+constexpr int TextAlignRight = 2;
+constexpr int TextAlignCenter = 6;
+constexpr int TextAlignVertical = 24;  // TA_TOP 0, TA_BOTTOM 8, TA_BASELINE 24
+constexpr int TextAlignBottom = 8;
+constexpr int TextAlignBaseline = 24;
+constexpr int EtoOpaque = 2;
+constexpr int EtoClipped = 4;
+constexpr double DefaultFontPixels = 12;
+constexpr int BoldWeight = 600;
+// Glyphs are rasterised whole: a damaged height must not ask for gigabyte-sized glyphs.
+constexpr double MaxFontPixels = 1024;
+
+// Fonts named in a story's metafiles (MS Gothic and the like) are not here; the IPA Gothic
+// faces stand in, fixed or proportional as the font asks.
+constexpr const char* FixedFace = "IPAGothic";
+constexpr const char* ProportionalFace = "IPAPGothic";
+
+}  // namespace
+
+std::string TWmfPlayer::BytesParam(const TRecord& r, size_t index, size_t length) const
+{
+    if (index * 2 > r.Words * 2 || length > r.Words * 2 - index * 2)
+        In.Damaged();
+    return In.Slice(r.Params + index * 2, length);
+}
+
+void TWmfPlayer::TextOut(const TRecord& r)
+{
+    size_t length = static_cast<uint16_t>(Param(r, 0));
+    std::string text = BytesParam(r, 1, length);
+    size_t after = 1 + (length + 1) / 2;
+    DrawText(text, Param(r, after + 1), Param(r, after), 0, nullptr);
+}
+
+void TWmfPlayer::ExtTextOut(const TRecord& r)
+{
+    double y = Param(r, 0), x = Param(r, 1);
+    size_t length = static_cast<uint16_t>(Param(r, 2));
+    int options = static_cast<uint16_t>(Param(r, 3));
+    bool hasRect = (options & (EtoOpaque | EtoClipped)) != 0;
+    TRecord rect{r.Params + 8, hasRect ? 4u : 0u};
+    if (hasRect)
+        Param(r, 7);
+    DrawText(BytesParam(r, hasRect ? 8 : 4, length), x, y, options, hasRect ? &rect : nullptr);
+}
+
+void TWmfPlayer::SelectFont()
+{
+    cairo_select_font_face(Cr, State.Font.FixedPitch ? FixedFace : ProportionalFace,
+                           State.Font.Italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                           State.Font.Weight >= BoldWeight ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_NONE);  // GDI's text is unsmoothed
+    cairo_set_font_options(Cr, options);
+    cairo_font_options_destroy(options);
+    double height = State.Font.Height == 0 ? DefaultFontPixels : std::fabs(State.Font.Height * ScaleY());
+    height = std::min(height, MaxFontPixels);
+    cairo_set_font_size(Cr, std::max(1.0, height));
+    if (State.Font.Height > 0) {
+        // A positive height is the cell (ascent + descent), not the character size.
+        cairo_font_extents_t font;
+        cairo_font_extents(Cr, &font);
+        if (font.ascent + font.descent > 0)
+            cairo_set_font_size(Cr, std::max(1.0, height * height / (font.ascent + font.descent)));
+    }
+}
+
+void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect)
+{
+    std::string utf8 = Sjis::ToUtf8(sjis);
+    cairo_save(Cr);
+    SelectFont();
+    cairo_font_extents_t font;
+    cairo_font_extents(Cr, &font);
+    cairo_text_extents_t extents;
+    cairo_text_extents(Cr, utf8.c_str(), &extents);
+
+    if (State.TextAlign & TextAlignUpdateCp) {
+        x = State.CurX;
+        y = State.CurY;
+    }
+    double left = X(x), top = Y(y);
+    if (rect) {
+        double l = X(Param(*rect, 0)), t = Y(Param(*rect, 1)), r = X(Param(*rect, 2)), b = Y(Param(*rect, 3));
+        cairo_rectangle(Cr, std::min(l, r), std::min(t, b), std::fabs(r - l), std::fabs(b - t));
+        if (options & EtoOpaque) {
+            SetSourceColour(Cr, State.BkColour);
+            cairo_fill_preserve(Cr);
+        }
+        if (options & EtoClipped)
+            cairo_clip(Cr);
+        cairo_new_path(Cr);
+    }
+    cairo_translate(Cr, left, top);
+    cairo_rotate(Cr, -State.Font.Escapement * std::numbers::pi / 1800);
+
+    double dx = 0, baseline = font.ascent;
+    if ((State.TextAlign & TextAlignHorizontal) == TextAlignCenter)
+        dx = -extents.x_advance / 2;
+    else if ((State.TextAlign & TextAlignHorizontal) == TextAlignRight)
+        dx = -extents.x_advance;
+    if ((State.TextAlign & TextAlignVertical) == TextAlignBaseline)
+        baseline = 0;
+    else if ((State.TextAlign & TextAlignVertical) == TextAlignBottom)
+        baseline = -font.descent;
+
+    if (State.OpaqueBackground) {
+        SetSourceColour(Cr, State.BkColour);
+        cairo_rectangle(Cr, std::round(dx), std::round(baseline - font.ascent), std::round(extents.x_advance),
+                        std::round(font.ascent + font.descent));
+        cairo_fill(Cr);
+    }
+    SetSourceColour(Cr, State.TextColour);
+    cairo_move_to(Cr, std::round(dx), std::round(baseline));
+    cairo_show_text(Cr, utf8.c_str());
+    cairo_new_path(Cr);  // showing text leaves a current point the next figure must not start from
+    cairo_restore(Cr);
+
+    if (State.TextAlign & TextAlignUpdateCp)
+        State.CurX += extents.x_advance / ScaleX();
+}

@@ -1,0 +1,36 @@
+#include "ui/MyCg.h"
+
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/ShiftJis.h"
+#include "platform/graphics/GraphicFormats.h"
+
+namespace MyCg {
+
+std::string FileExtension(const std::string& windowsPath)
+{
+    size_t dot = std::string::npos;
+    // Walk by characters: the second byte of a double-byte character may look like "\" or ".".
+    for (size_t i = 0; i < windowsPath.size(); i = Sjis::NextChar(windowsPath, i)) {
+        char c = windowsPath[i];
+        if (c == '\\' || c == '/' || c == ':')
+            dot = std::string::npos;
+        else if (c == '.')
+            dot = i;
+    }
+    return dot == std::string::npos ? std::string() : windowsPath.substr(dot + 1);
+}
+
+void LoadPictureFile(TImage& image, const std::string& windowsPath)
+{
+    if (!FileExists(windowsPath))
+        return;
+    std::string extension = FileExtension(windowsPath);
+    if (!IsPictureExtension(extension))
+        throw UnknownExtensionError(extension);
+    // Transparent parts of icons and metafiles show what the picture control lies on.
+    TColor backdrop = image.Parent() ? image.Parent()->Color : image.Color;
+    image.SetPicture(LoadGraphic(extension, ReadWholeFile(windowsPath), backdrop));
+}
+
+}  // namespace MyCg

@@ -1,0 +1,208 @@
+#include "PictureFiles.h"
+
+#include "platform/ShiftJis.h"
+#include "platform/graphics/GraphicFormats.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace PictureFiles;
+
+namespace {
+
+constexpr TColor Backdrop = 0x444444;
+const std::string BadMetafile = "メタファイルが無効です";
+
+// GDI record functions and a COLORREF split into its two parameter words.
+enum : uint16_t {
+    SetBkMode = 0x0102, SetTextColor = 0x0209, SetWindowOrg = 0x020B, SetWindowExt = 0x020C,
+    SelectObject = 0x012D, CreatePen = 0x02FA, CreateFont = 0x02FB, CreateBrush = 0x02FC,
+    Rectangle = 0x041B, Ellipse = 0x0418, Polygon = 0x0324, Polyline = 0x0325, TextOut = 0x0521, DeleteObject = 0x01F0,
+};
+std::vector<int> Colour(TColor rgb) { return {int((rgb >> 16) | (rgb & 0xFF00)), int(rgb & 0xFF)}; }
+TWmfRecord Brush(TColor rgb) { return {CreateBrush, {0, Colour(rgb)[0], Colour(rgb)[1], 0}}; }
+TWmfRecord Pen(TColor rgb) { return {CreatePen, {0, 1, 0, Colour(rgb)[0], Colour(rgb)[1]}}; }
+TWmfRecord Box(uint16_t function, int l, int t, int r, int b) { return {function, {b, r, t, l}}; }
+
+struct TPicture {
+    std::shared_ptr<TGraphic> Graphic;
+    uint32_t At(int x, int y) const { return Graphic->Render().Pixels[size_t(y * Graphic->Width() + x)]; }
+    int Count(TColor colour, int x0, int y0, int x1, int y1) const
+    {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                n += At(x, y) == colour;
+        return n;
+    }
+};
+
+TPicture Load(const std::string& extension, const std::string& file) { return {LoadGraphic(extension, file, Backdrop)}; }
+
+std::string LoadError(const std::string& extension, const std::string& file)
+{
+    try {
+        LoadGraphic(extension, file, Backdrop);
+        return "";
+    } catch (const EInvalidGraphic& e) {
+        return Sjis::ToUtf8(e.what());
+    }
+}
+
+std::string SampleWmf()
+{
+    return Wmf(200, 100, 96, 4,
+               {Brush(0xFF0000), {SelectObject, {0}}, Pen(0x0000FF), {SelectObject, {1}},
+                Box(Rectangle, 10, 10, 60, 40),
+                Brush(0x00FF00), {SelectObject, {2}}, Box(Ellipse, 110, 50, 190, 90),
+                {Polygon, {3, 10, 90, 50, 90, 30, 60}},
+                {CreatePen, {5, 0, 0, 0, 0}}, {SelectObject, {3}}, Box(Rectangle, 150, 5, 160, 15)});
+}
+
+}  // namespace
+
+TEST(WindowsMetafile, DrawsShapesWithPensAndBrushesAtTheDeclaredSize)
+{
+    TPicture p = Load("wmf", SampleWmf());
+    ASSERT_EQ(p.Graphic->Width(), 200);
+    ASSERT_EQ(p.Graphic->Height(), 100);
+    EXPECT_EQ(p.At(0, 0), Backdrop) << "undrawn parts show what the picture lies on";
+    EXPECT_EQ(p.At(10, 10), 0x0000FFu) << "outline on the first pixel";
+    EXPECT_EQ(p.At(59, 39), 0x0000FFu) << "and on the last pixel inside right and bottom";
+    EXPECT_EQ(p.At(60, 40), Backdrop);
+    EXPECT_EQ(p.At(30, 25), 0xFF0000u);
+    EXPECT_EQ(p.At(150, 70), 0x00FF00u) << "ellipses are filled";
+    EXPECT_EQ(p.At(111, 51), Backdrop) << "outside the ellipse's curve";
+    EXPECT_EQ(p.At(150, 50), 0x0000FFu);
+    EXPECT_EQ(p.At(30, 80), 0x00FF00u) << "polygon filled with the current brush";
+    EXPECT_EQ(p.At(150, 5), 0x00FF00u) << "no outline with the null pen";
+    EXPECT_EQ(p.At(158, 13), 0x00FF00u);
+    EXPECT_EQ(p.At(159, 14), Backdrop) << "and then a pixel smaller";
+
+    // Logical units are mapped through the placeable header's units per inch.
+    TPicture twips = Load("WMF", Wmf(1500, 750, 1440, 0, {}));
+    EXPECT_EQ(twips.Graphic->Width(), 100);
+    EXPECT_EQ(twips.Graphic->Height(), 50);
+}
+
+TEST(WindowsMetafile, TheWindowMapsOntoThePictureAndObjectSlotsAreReused)
+{
+    TPicture p = Load("wmf", Wmf(200, 100, 96, 1,
+                                 {{SetWindowOrg, {0, 0}}, {SetWindowExt, {500, 1000}},
+                                  Brush(0xFF0000), {SelectObject, {0}}, {DeleteObject, {0}},
+                                  Brush(0x00FF00), {SelectObject, {0}},  // the freed slot again
+                                  Box(Rectangle, 0, 0, 500, 250)}));
+    EXPECT_EQ(p.At(50, 25), 0x00FF00u);
+    EXPECT_EQ(p.At(98, 48), 0x00FF00u);
+    EXPECT_EQ(p.At(101, 51), Backdrop);
+}
+
+TEST(WindowsMetafile, ShiftJisTextIsDrawnInTheTextColour)
+{
+    std::vector<int> font{-24, 0, 0, 0, 400, 0, 0x8000, 0};  // height -24, SHIFTJIS_CHARSET
+    font.resize(9 + 16, 0);
+    TPicture p = Load("wmf", Wmf(100, 40, 96, 1,
+                                 {{CreateFont, font}, {SelectObject, {0}}, {SetTextColor, Colour(0xFF00FF)},
+                                  {SetBkMode, {1}}, {TextOut, WmfTextOut(4, 4, Sjis::FromUtf8("表示"))},
+                                  {Polyline, {2, 60, 35, 95, 35}}}));
+    int inside = p.Count(0xFF00FF, 4, 4, 52, 30);
+    EXPECT_GT(inside, 40) << "two Japanese characters drawn";
+    EXPECT_EQ(p.Count(0xFF00FF, 60, 0, 100, 40), 0);
+    EXPECT_EQ(p.Count(0xFFFFFF, 0, 0, 100, 40), 0) << "transparent background mode";
+    EXPECT_EQ(p.Count(0x000000, 60, 35, 96, 36), 35) << "the line after the text";
+    EXPECT_EQ(p.Count(0x000000, 0, 0, 100, 35), 0) << "starts where it says, not where the text ended";
+}
+
+TEST(WindowsMetafile, BitmapsAreStretchedIntoTheirBox)
+{
+    // 2 x 2: red, green over blue, white; stored bottom-up.
+    std::string dib = Bitmap(TRgbImage{2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}}).substr(14);
+    std::vector<int> stretch{0x0020, 0x00CC, 0, 2, 2, 0, 0, 20, 20, 10, 10};  // SRCCOPY, whole bitmap to 20 x 20 at 10,10
+    for (size_t i = 0; i < dib.size(); i += 2)
+        stretch.push_back(static_cast<unsigned char>(dib[i]) | static_cast<unsigned char>(dib[i + 1]) << 8);
+    TPicture p = Load("wmf", Wmf(40, 40, 96, 0, {{0x0F43, stretch}}));
+    EXPECT_EQ(p.At(10, 10), 0xFF0000u);
+    EXPECT_EQ(p.At(29, 10), 0x00FF00u);
+    EXPECT_EQ(p.At(10, 29), 0x0000FFu);
+    EXPECT_EQ(p.At(29, 29), 0xFFFFFFu);
+    EXPECT_EQ(p.At(30, 30), Backdrop);
+    EXPECT_EQ(p.At(9, 9), Backdrop);
+}
+
+TEST(EnhancedMetafile, DrawsItsRecordsOntoTheFrameSize)
+{
+    std::vector<TEmfRecord> records{{39, {1, 0, 0x0000FF, 0}}, {37, {1}}, {43, {10, 10, 50, 30}},
+                                    {39, {2, 0, 0x00FF00, 0}}, {37, {2}}, {42, {60, 5, 96, 45}}};
+    std::string emf = Emf(100, 50, records);
+    TPicture p = Load("emf", emf);
+    ASSERT_EQ(p.Graphic->Width(), 100);
+    ASSERT_EQ(p.Graphic->Height(), 50);
+    EXPECT_EQ(p.At(30, 20), 0xFF0000u);
+    EXPECT_EQ(p.At(78, 25), 0x00FF00u);
+    EXPECT_EQ(p.At(5, 45), Backdrop);
+    EXPECT_EQ(p.At(61, 6), Backdrop) << "outside the ellipse's curve";
+    // The reader goes by the contents: an enhanced metafile named .wmf still shows.
+    EXPECT_EQ(Load("wmf", emf).At(30, 20), 0xFF0000u);
+
+    // Writers declare as bounds only the box of what they drew; the frame places it.
+    TEmfBounds drawn{20, 10, 59, 39};
+    TPicture inner = Load("emf", Emf(100, 50, {{39, {1, 0, 0x0000FF, 0}}, {37, {1}}, {43, {20, 10, 60, 40}}}, &drawn));
+    ASSERT_EQ(inner.Graphic->Width(), 100);
+    EXPECT_EQ(inner.At(22, 12), 0xFF0000u);
+    EXPECT_EQ(inner.At(57, 37), 0xFF0000u);
+    EXPECT_EQ(inner.At(18, 8), Backdrop);
+    EXPECT_EQ(inner.At(62, 42), Backdrop);
+}
+
+TEST(Metafile, DamagedFilesGiveTheMetafileErrorText)
+{
+    std::string wmf = SampleWmf();
+    std::string checksum = wmf;
+    checksum[20] ^= 1;
+    std::string overlong = wmf;
+    overlong[22 + 18] = 0x70;  // the first record claims more words than the file holds
+    std::string empty = wmf;
+    empty[22 + 18] = 0;  // a record of no words would never end the walk
+    std::string shortRecord = Wmf(200, 100, 96, 0, {{Rectangle, {1, 2}}});
+    std::string noPlaceable = wmf.substr(22);
+    std::string huge = Wmf(30000, 30000, 1, 0, {});
+    std::string noUnits = Wmf(200, 100, 0, 0, {});
+    for (const std::string& bad : {checksum, overlong, empty, shortRecord, noPlaceable, huge, noUnits,
+                                   wmf.substr(0, 30), std::string()}) {
+        EXPECT_EQ(LoadError("wmf", bad), BadMetafile);
+    }
+
+    std::string emf = Emf(100, 50, {{39, {1, 0, 0x0000FF, 0}}, {37, {1}}, {43, {10, 10, 50, 30}}});
+    std::string runaway = emf;
+    runaway[88 + 4] = 0x7F;  // first record's size beyond the file
+    std::string unaligned = emf;
+    unaligned[88 + 4] = 23;
+    std::string frameless = emf;
+    for (size_t i = 24; i < 40; ++i)
+        frameless[i] = 0;
+    std::string device = emf;
+    for (size_t i = 72; i < 80; ++i)
+        device[i] = 0;
+    for (const std::string& bad : {runaway, unaligned, frameless, device, emf.substr(0, emf.size() - 20),
+                                   emf.substr(0, 60)}) {
+        EXPECT_EQ(LoadError("emf", bad), BadMetafile);
+    }
+}
+
+TEST(Metafile, CutOrScrambledFilesNeverCrashTheReader)
+{
+    std::mt19937 random(7);
+    std::string emf = Emf(100, 50, {{39, {1, 0, 0x0000FF, 0}}, {37, {1}}, {43, {10, 10, 50, 30}}});
+    for (const std::string& file : {SampleWmf(), emf}) {
+        for (size_t cut = 0; cut < file.size(); ++cut)
+            LoadError("wmf", file.substr(0, cut));
+        for (int round = 0; round < 300; ++round) {
+            std::string scrambled = file;
+            for (int k = 0; k < 4; ++k)
+                scrambled[random() % scrambled.size()] = static_cast<char>(random());
+            std::string error = LoadError("emf", scrambled);
+            EXPECT_TRUE(error.empty() || error == BadMetafile) << error;
+        }
+    }
+}

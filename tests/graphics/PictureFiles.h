@@ -1,0 +1,63 @@
+// Picture files made byte by byte for the tests, and the reference JPEG decoder's output.
+#pragma once
+
+#include "platform/Graphic.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace PictureFiles {
+
+std::string ReadFile(const std::string& path);
+std::string TestImage(const std::string& name);  // a file of the JPEG library's test pictures
+
+// A 24-bit bottom-up Windows bitmap.
+std::string Bitmap(const TRgbImage& image);
+// A 32-bit icon image (header, colours, mask); `argb` is 0xAARRGGBB row by row from the top.
+std::string IconImage(int width, int height, const std::vector<uint32_t>& argb);
+// An icon file of these images (a PNG image counts as 256 x 256).
+std::string IconFile(const std::vector<std::string>& images);
+inline std::string Icon(int width, int height, const std::vector<uint32_t>& argb)
+{
+    return IconFile({IconImage(width, height, argb)});
+}
+// A JPEG made with the library's compressor.
+std::string Jpeg(const TRgbImage& image, bool grayscale, bool progressive, int quality = 90);
+// A smooth colourful test picture.
+TRgbImage Gradient(int width, int height);
+
+// `djpeg -dct float <options>` of `jpeg` (run in a temporary file), as 0x00RRGGBB.
+TRgbImage Djpeg(const std::string& jpeg, const std::string& options = "");
+
+// Little-endian record writing.
+struct TBytes {
+    std::string Data;
+    TBytes& U16(int v);
+    TBytes& U32(uint32_t v);
+    TBytes& Raw(const std::string& s);
+};
+
+// A placeable Windows metafile with bounding box (0, 0, right, bottom) in units of 1/inch inch.
+// Each record is its function and 16-bit parameters.
+struct TWmfRecord {
+    uint16_t Function;
+    std::vector<int> Params;
+};
+std::string Wmf(int right, int bottom, int inch, int objects, const std::vector<TWmfRecord>& records);
+// A text record parameter list: the Shift-JIS bytes padded to whole words.
+std::vector<int> WmfTextOut(int x, int y, const std::string& sjis);
+
+// An enhanced metafile at 96 pixels per inch whose frame is width x height pixels; each record
+// is its type and 32-bit parameters. The bounds (the drawn pixels' box, inclusive) default to
+// the whole frame.
+struct TEmfRecord {
+    uint32_t Type;
+    std::vector<uint32_t> Params;
+};
+struct TEmfBounds {
+    int Left, Top, Right, Bottom;
+};
+std::string Emf(int width, int height, const std::vector<TEmfRecord>& records, const TEmfBounds* bounds = nullptr);
+
+}  // namespace PictureFiles

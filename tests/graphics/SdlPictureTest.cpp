@@ -1,0 +1,111 @@
+#include "PictureFiles.h"
+
+#include "platform/ShiftJis.h"
+#include "platform/graphics/GraphicFormats.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace PictureFiles;
+
+namespace {
+
+constexpr TColor Backdrop = 0x444444;
+
+std::string LoadError(const std::string& extension, const std::string& file)
+{
+    try {
+        LoadGraphic(extension, file, Backdrop);
+        return "";
+    } catch (const EInvalidGraphic& e) {
+        return Sjis::ToUtf8(e.what());
+    }
+}
+
+std::string RandomBytes(size_t n, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string s;
+    for (size_t i = 0; i < n; ++i)
+        s += static_cast<char>(random() & 0xFF);
+    return s;
+}
+
+void PutInt32(std::string& s, size_t at, int32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        s[at + static_cast<size_t>(i)] = static_cast<char>(static_cast<uint32_t>(v) >> (8 * i));
+}
+
+}  // namespace
+
+TEST(BitmapPicture, LoadsAtItsSizeWithItsColoursInOrder)
+{
+    struct {
+        const char* Name;
+        int Width, Height;
+    } shipped[] = {{"vgl_6434_0018a.bmp", 119, 96}, {"vgl_6548_0026a.bmp", 128, 95}, {"shira_bird8.bmp", 192, 144}};
+    for (auto& s : shipped) {
+        SCOPED_TRACE(s.Name);
+        auto graphic = LoadGraphic("bmp", TestImage(s.Name), Backdrop);
+        EXPECT_EQ(graphic->Width(), s.Width);
+        EXPECT_EQ(graphic->Height(), s.Height);
+        EXPECT_EQ(graphic->Render().Pixels.size(), size_t(s.Width * s.Height));
+    }
+    // Rows are stored bottom-up and padded to four bytes; 3 x 2 exercises both.
+    TRgbImage image{3, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0x123456, 0xFFFFFF, 0x000000}};
+    auto graphic = LoadGraphic("BMP", Bitmap(image), Backdrop);
+    EXPECT_TRUE(graphic->Render().Pixels == image.Pixels);
+}
+
+TEST(IconPicture, MaskedPixelsShowTheBackdrop)
+{
+    auto graphic = LoadGraphic("ico", Icon(2, 2, {0xFFFF0000, 0x00FFFFFF, 0xFF00FF00, 0xFF0000FF}), Backdrop);
+    ASSERT_EQ(graphic->Width(), 2);
+    ASSERT_EQ(graphic->Height(), 2);
+    const auto& p = graphic->Render().Pixels;
+    EXPECT_EQ(p[0], 0xFF0000u);
+    EXPECT_EQ(p[1], Backdrop);
+    EXPECT_EQ(p[2], 0x00FF00u);
+    EXPECT_EQ(p[3], 0x0000FFu);
+}
+
+TEST(IconPicture, ShowsTheLargestImageItCanDecode)
+{
+    std::string small = IconImage(2, 2, std::vector<uint32_t>(4, 0xFF0000FF));
+    std::string large = IconImage(4, 3, std::vector<uint32_t>(12, 0xFF00FF00));
+    std::string png = "\x89PNG\r\n\x1A\n" + std::string(100, 'x');  // later systems' 256 x 256 image
+    auto graphic = LoadGraphic("ico", IconFile({small, png, large}), Backdrop);
+    EXPECT_EQ(graphic->Width(), 4);
+    EXPECT_EQ(graphic->Height(), 3);
+    EXPECT_EQ(graphic->Render().Pixels[0], 0x00FF00u);
+    EXPECT_EQ(LoadError("ico", IconFile({png})), "アイコンが無効です");
+}
+
+TEST(BitmapAndIconPicture, DamagedFilesGiveTheirFormatsErrorText)
+{
+    const std::string badBitmap = "ビットマップが無効です", badIcon = "アイコンが無効です";
+    std::string bitmap = Bitmap(Gradient(20, 10));
+    EXPECT_EQ(LoadError("bmp", ""), badBitmap);
+    EXPECT_EQ(LoadError("bmp", bitmap.substr(0, 40)), badBitmap);
+    EXPECT_EQ(LoadError("bmp", RandomBytes(300, 1)), badBitmap);
+    std::string huge = bitmap;
+    PutInt32(huge, 18, 100000);
+    PutInt32(huge, 22, 100000);
+    EXPECT_EQ(LoadError("bmp", huge), badBitmap);
+    std::string negative = bitmap;
+    PutInt32(negative, 18, -20);
+    EXPECT_EQ(LoadError("bmp", negative), badBitmap);
+    std::string depth = bitmap;
+    depth[28] = 7;  // no such bit depth
+    EXPECT_EQ(LoadError("bmp", depth), badBitmap);
+
+    std::string icon = Icon(2, 2, {0, 0, 0, 0});
+    EXPECT_EQ(LoadError("ico", icon.substr(0, 30)), badIcon);
+    EXPECT_EQ(LoadError("ico", RandomBytes(300, 2)), badIcon);
+    EXPECT_EQ(LoadError("ico", bitmap), badIcon);
+    std::string offset = icon;
+    PutInt32(offset, 18, 0x7FFFFFF0);  // image data beyond the file
+    EXPECT_EQ(LoadError("ico", offset), badIcon);
+}
