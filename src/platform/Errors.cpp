@@ -29,6 +29,9 @@ constexpr const char* OtherIoText = "I/O エラー (%d)";
 constexpr const char* RangeText = "範囲チェックエラー";
 constexpr const char* JpegText = "JPEG エラー #%d";
 constexpr const char* ExtensionText = "拡張子 .%s の画像形式は処理できません";
+constexpr const char* BitmapText = "ビットマップが無効です";
+constexpr const char* IconText = "アイコンが無効です";
+constexpr const char* MetafileText = "メタファイルが無効です";
 
 std::string Format(const char* utf8Pattern, int value)
 {
@@ -103,3 +106,7 @@ EInvalidGraphic UnknownExtensionError(const std::string& extensionSjis)
     size_t at = pattern.find("%s");
     return EInvalidGraphic(pattern.substr(0, at) + extensionSjis + pattern.substr(at + 2));
 }
+
+EInvalidGraphic InvalidBitmapError() { return EInvalidGraphic(Sjis::FromUtf8(BitmapText)); }
+EInvalidGraphic InvalidIconError() { return EInvalidGraphic(Sjis::FromUtf8(IconText)); }
+EInvalidGraphic InvalidMetafileError() { return EInvalidGraphic(Sjis::FromUtf8(MetafileText)); }

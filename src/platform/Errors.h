@@ -55,3 +55,7 @@ int InOutCodeFromErrno(int err, const std::string& nativePath = "");
 // Picture errors with their texts: "JPEG エラー #n" and the unknown-extension error.
 EInvalidGraphic JpegError(int messageCode);
 EInvalidGraphic UnknownExtensionError(const std::string& extensionSjis);
+// The picture control's texts for files it cannot read, one per kind of picture.
+EInvalidGraphic InvalidBitmapError();
+EInvalidGraphic InvalidIconError();
+EInvalidGraphic InvalidMetafileError();

@@ -1,7 +1,7 @@
 #include "EmfPicture.h"
 
 #include "CairoCanvas.h"
-#include "GraphicErrors.h"
+#include "platform/Errors.h"
 #include "LittleEndian.h"
 #include "MetafileSize.h"
 #include "PictureLimits.h"

@@ -1,6 +1,6 @@
 #include "IconDirectory.h"
 
-#include "GraphicErrors.h"
+#include "platform/Errors.h"
 #include "LittleEndian.h"
 
 namespace IconDirectory {

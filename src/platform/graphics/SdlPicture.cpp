@@ -1,6 +1,6 @@
 #include "SdlPicture.h"
 
-#include "GraphicErrors.h"
+#include "platform/Errors.h"
 #include "IconDirectory.h"
 #include "PictureLimits.h"
 

@@ -2,7 +2,7 @@
 #include "WmfPlayer.h"
 
 #include "CairoCanvas.h"
-#include "GraphicErrors.h"
+#include "platform/Errors.h"
 #include "SdlPicture.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "WmfPicture.h"
 
 #include "CairoCanvas.h"
-#include "GraphicErrors.h"
+#include "platform/Errors.h"
 #include "LittleEndian.h"
 #include "MetafileSize.h"
 #include "PictureLimits.h"
