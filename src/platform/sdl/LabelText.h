@@ -1,0 +1,48 @@
+// Caption text as a label draws it: lines at CR LF (or a lone CR or LF), tabs to stops every
+// eight average character widths, "&" underlining the next character and "&&" drawing "&",
+// no word wrap. Text is Shift-JIS here and UTF-8 only at the font.
+#pragma once
+
+#include "platform/Label.h"
+#include "platform/sdl/SdlFonts.h"
+
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+
+// A stretch of one line between tabs.
+struct TTextSegment {
+    bool Tab = false;
+    std::string Sjis;                 // the characters to draw, "&" markers removed
+    std::vector<size_t> Underlined;  // byte offsets in Sjis of characters to underline
+};
+
+using TTextLine = std::vector<TTextSegment>;
+
+// Splits a caption into lines and segments.
+// With `prefixes` off, "&" is an ordinary character (message boxes).
+std::vector<TTextLine> ParseCaption(const std::string& sjis, bool prefixes = true);
+
+class TTextPainter {
+public:
+    explicit TTextPainter(TFontCache& fonts) : Fonts(fonts) {}
+
+    // Width of one parsed line in pixels, tabs expanded.
+    int LineWidth(const TTextLine& line, const TFont& font);
+
+    // Draws `caption` from the top of `box`, left-aligned or each line centred, in the font's
+    // colour; nothing outside `clip` is touched.
+    void Draw(SDL_Surface* target, const SDL_Rect& box, const SDL_Rect& clip, const TFont& font,
+              TAlignment alignment, const std::string& caption, bool prefixes = true);
+
+private:
+    int TabWidth(const TFont& font);
+    int SegmentWidth(const std::string& sjis, TTF_Font* face);
+    void DrawLine(SDL_Surface* target, int x, int y, const SDL_Rect& clip, const TTextLine& line, const TFont& font);
+
+    TFontCache& Fonts;
+};
+
+// SDL colour from 0xRRGGBB.
+SDL_Color ToSdlColor(TColor color);

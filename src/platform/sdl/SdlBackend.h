@@ -1,0 +1,78 @@
+// The window system on SDL2: one main window showing a TForm, its mouse and keyboard turned
+// into the application's messages, redrawn when the controls change, and modal message boxes.
+#pragma once
+
+#include "platform/Application.h"
+#include "platform/Button.h"
+#include "platform/Form.h"
+#include "platform/sdl/ControlPainter.h"
+#include "platform/sdl/SdlFonts.h"
+
+#include <SDL.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TSdlBackend : public TUiBackend {
+public:
+    // Starts SDL's video. Raises Exception when SDL or the font cannot be set up.
+    TSdlBackend();
+    ~TSdlBackend() override;
+    TSdlBackend(const TSdlBackend&) = delete;
+    TSdlBackend& operator=(const TSdlBackend&) = delete;
+
+    // "" when a display can be reached; otherwise why not. Without DISPLAY (or Wayland) and
+    // without SDL_VIDEODRIVER, SDL would quietly draw into memory and nobody would see the window.
+    static std::string MissingDisplayReason();
+
+    // Creates and shows the window for `form`: client area Width × Height at WindowLeft,
+    // WindowTop, its caption as the title, not resizable; queues its first paint.
+    void OpenWindow(TForm& form);
+    void CloseWindow();
+
+    void CollectEvents(TApplication& app) override;
+    void WaitForEvent(int ms) override;
+    void Present() override;
+    void ShowMessageBox(const std::string& text, const std::string& caption, TMessageIcon icon) override;
+
+    SDL_Window* Window() const { return MainWindow; }
+    // Topmost showing control at client position x, y (the form itself when no other).
+    TControl* ControlAt(int x, int y) const;
+    const TButton* FocusedButton() const { return Focused; }
+    // Showing buttons in keyboard order.
+    std::vector<TButton*> TabOrder() const;
+
+    // Called with each message box window once it is on screen.
+    std::function<void(SDL_Window* box)> MessageBoxShown;
+
+private:
+    static std::string StartVideo();
+    void Handle(const SDL_Event& event, TApplication& app);
+    void HandleWindowEvent(const SDL_WindowEvent& event, TApplication& app);
+    void HandleButtonDown(const SDL_MouseButtonEvent& event, TApplication& app);
+    void HandleButtonUp(const SDL_MouseButtonEvent& event, TApplication& app);
+    void HandleMotion(const SDL_MouseMotionEvent& event, TApplication& app);
+    void HandleKey(const SDL_KeyboardEvent& event, TApplication& app);
+    void MoveFocus(bool backwards);
+    void DropHiddenFocus();
+    void RequestQuit(TApplication& app);
+    std::string Snapshot() const;
+
+    TFontCache Fonts;
+    TControlPainter Painter{Fonts};
+    TForm* Form = nullptr;
+    SDL_Window* MainWindow = nullptr;
+    std::optional<SDL_Event> Held;  // an event WaitForEvent took off SDL's queue
+
+    TControl* MouseDownOn = nullptr;  // the control a left press started on
+    TButton* Captured = nullptr;      // the button held down by the mouse
+    const TButton* Pressed = nullptr; // drawn pushed in
+    const TButton* Focused = nullptr;
+    bool SpaceHeld = false;
+    bool QuitRequested = false;
+
+    bool Dirty = true;
+    std::string LastSnapshot;
+};

@@ -1,0 +1,58 @@
+// The main window: a picture area above three message lines, six choice labels over the
+// message lines, and the data menu page that replaces everything on a right click. Every
+// handler only forwards to the engine.
+#pragma once
+
+#include "platform/Button.h"
+#include "platform/Form.h"
+#include "platform/Image.h"
+#include "platform/Label.h"
+#include "platform/Panel.h"
+
+#include <array>
+
+class TForm1 : public TForm {
+public:
+    // Builds the controls as laid out at design time and wires their events; FormCreate is
+    // run separately so that its errors can be reported around it.
+    TForm1();
+
+    // Game page.
+    TPanel Page1{"Page1"};
+    TPanel PanelCg{"PanelCg"};
+    TImage Image1{"Image1"};
+    TPanel PanelText{"PanelText"};
+    TLabel LabMain{"LabMain"};
+    TLabel Label0{"Label0"}, Label1{"Label1"}, Label2{"Label2"};
+    TLabel Label3{"Label3"}, Label4{"Label4"}, Label5{"Label5"};
+
+    // Data menu page.
+    TPanel Page2{"Page2"};
+    TLabel Label8{"Label8"};
+    TButton ButSave0{"ButSave0"}, ButSave1{"ButSave1"}, ButSave2{"ButSave2"};
+    TButton ButLoad0{"ButLoad0"}, ButLoad1{"ButLoad1"}, ButLoad2{"ButLoad2"};
+    TButton But2Cancel{"But2Cancel"};
+
+    // The six choice labels in index order, then the three load buttons in slot order.
+    std::array<TControl*, 9> Selects{};
+
+    void FormCreate();
+    void FormPaint(TControl& sender);
+    void PanelCgClick(TControl& sender);
+    void SelectsClick(TControl& sender);
+    void SelectsMouseMove(TControl& sender);
+    void SelectsMouseOut(TControl& sender);
+    void OnRightClick(TControl& sender);
+    void On2Cancel(TControl& sender);
+    void But2CancelClick(TControl& sender);
+    void OnSave(TControl& sender);
+    void OnLoad(TControl& sender);
+
+private:
+    void BuildGamePage();
+    void BuildDataMenu();
+    void WireEvents();
+};
+
+// The one main window, while it exists.
+extern TForm1* Form1;

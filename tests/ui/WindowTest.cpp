@@ -1,0 +1,165 @@
+// What the window shows: the start screen, a menu of four choices, the data menu, and the
+// error paths of start-up.
+#include "UiFixture.h"
+
+#include "engine/UnitRK.h"
+
+namespace {
+
+constexpr uint32_t White = 0xFFFFFF, Black = 0x000000, PictureArea = 0x444444, Face = 0xD4D0C8;
+
+// Client-area boxes: the message label starts at 3, 98 (its page sits at -1, -1); lines are 13
+// pixels high; the right column of choices starts at 79.
+constexpr int TextLeft = 3, Line1 = 98, Line2 = 111, LineHeight = 13, RightColumn = 79, ColumnWidth = 72;
+
+}  // namespace
+
+TEST_F(UiTest, StartScreenShowsFirstLineWhiteOnBlackUnderTheDarkPictureArea)
+{
+    WriteScript({"はじめの行です。", "二行目", "三行目"});
+    Open();
+    int w = 0, h = 0;
+    SDL_GetWindowSize(Backend->Window(), &w, &h);
+    EXPECT_EQ(w, 154);
+    EXPECT_EQ(h, 142);
+    EXPECT_EQ(MessageText(), "はじめの行です。|");
+    EXPECT_EQ(At(0, 0), PictureArea);
+    EXPECT_EQ(At(153, 93), PictureArea);
+    EXPECT_EQ(At(0, 94), PictureArea);  // the picture area shows 95 rows
+    EXPECT_EQ(At(0, 95), Black);
+    EXPECT_EQ(At(153, 141), Black);
+    EXPECT_GT(Count(TextLeft, Line1, 148, LineHeight, White), 20);
+    EXPECT_EQ(Count(0, Line2, 154, 142 - Line2, White), 0);
+    for (TLabel* label : {&Form->Label0, &Form->Label1, &Form->Label2, &Form->Label3, &Form->Label4, &Form->Label5})
+        EXPECT_FALSE(label->Visible);
+    // Nothing but the picture colour, black and white anywhere: one-bit text, no smoothing.
+    for (uint32_t pixel : Screen().Pixels)
+        ASSERT_TRUE(pixel == PictureArea || pixel == Black || pixel == White) << std::hex << pixel;
+    ExpectMatchesReference("start");
+}
+
+TEST_F(UiTest, FourChoicesShowInTwoColumnsAndTheOneUnderTheMouseIsInverted)
+{
+    WriteScript({"どちらへ行く？", "東へ@east", "西へ@west", "南へ@south", "北へ@north", "@east", "東へ行った。",
+                 "@west", "西へ行った。", "@south", "南へ行った。", "@north", "北へ行った。"});
+    Open();
+    Click(60, 120);
+    ASSERT_TRUE(UnitRK::Rk.Choosing);
+    EXPECT_EQ(Form->Label0.Width, 72);
+    EXPECT_TRUE(Form->Label3.Visible);
+    EXPECT_FALSE(Form->Label4.Visible);
+    EXPECT_GT(Count(TextLeft, Line1, ColumnWidth, LineHeight, White), 10);      // 東へ
+    EXPECT_GT(Count(TextLeft, Line1 + 30, ColumnWidth, LineHeight, White), 10);  // 南へ
+    EXPECT_GT(Count(RightColumn, Line1, ColumnWidth, LineHeight, White), 10);   // 北へ
+
+    Move(RightColumn + 30, Line1 + 5);
+    // Inverted: white background, black text.
+    EXPECT_GT(Count(RightColumn, Line1, ColumnWidth, LineHeight, White), ColumnWidth * LineHeight * 3 / 4);
+    EXPECT_EQ(At(RightColumn, Line1), White);
+    EXPECT_EQ(At(TextLeft, Line1), Black);
+    ExpectMatchesReference("menu");
+
+    // Back over the picture: the highlight goes.
+    Move(60, 40);
+    EXPECT_EQ(At(RightColumn, Line1), Black);
+
+    Click(RightColumn + 30, Line1 + 5);
+    EXPECT_FALSE(Form->Label3.Visible);
+    UnitRK::AutoTick();
+    EXPECT_EQ(MessageText(), "北へ行った。|");
+}
+
+TEST_F(UiTest, RightClickReplacesTheGamePageWithTheDataMenuAndBack)
+{
+    WriteScript({"一行目", "二行目"});
+    WriteFile("save1.dat", std::string(2776, '\0'));
+    Open();
+    TRgbImage game = Screen();
+
+    Click(60, 40, SDL_BUTTON_RIGHT);
+    ASSERT_TRUE(Form->Page2.Visible);
+    EXPECT_FALSE(Form->Page1.Visible);
+    EXPECT_TRUE(Form->ButLoad1.Visible);
+    EXPECT_FALSE(Form->ButLoad0.Visible);
+    EXPECT_FALSE(Form->ButLoad2.Visible);
+    EXPECT_EQ(At(2, 2), PictureArea);
+    EXPECT_EQ(At(10, 40), Face);         // ButSave0
+    EXPECT_EQ(At(90, 68), Face);         // ButLoad1
+    EXPECT_EQ(At(90, 40), PictureArea);  // no ButLoad0
+    ExpectMatchesReference("datamenu");
+
+    // A right click anywhere on the data menu, a button included, goes back unchanged.
+    Click(90, 68, SDL_BUTTON_RIGHT);
+    EXPECT_TRUE(Form->Page1.Visible);
+    EXPECT_FALSE(Form->Page2.Visible);
+    EXPECT_EQ(Screen().Pixels, game.Pixels);
+}
+
+TEST_F(UiTest, MissingScriptShowsItsOwnBoxAndEndsTheProgram)
+{
+    Open();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Title, "RK");
+    EXPECT_TRUE(Application().Terminated());
+    EXPECT_NE(Backend->Window(), nullptr);  // the window still opens, then the loop ends
+}
+
+TEST_F(UiTest, AnErrorDuringCreationIsReportedAndTheWindowStillOpens)
+{
+    WriteScript({"a b c d e f g h i j k l m n o p q"});  // 17 words
+    Open();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Title, "zv_rk");
+    EXPECT_FALSE(Application().Terminated());
+    EXPECT_EQ(At(2, 2), PictureArea);
+    EXPECT_EQ(Count(0, 95, 154, 47, White), 0);
+    // Nothing was loaded: the first click ends the story.
+    Click(60, 120);
+    EXPECT_TRUE(Application().Terminated());
+}
+
+TEST_F(UiTest, ThePictureShowsCentredAndABrokenOneIsReportedOnce)
+{
+    WriteScript({"#Cg pic.bmp", "絵の下の行"});
+    // A 4 × 2 bitmap, 24 bits, bottom-up: red on top, blue below.
+    std::string bmp = "BM";
+    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto le16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
+    std::string rows = std::string(4, '\0') + "";
+    std::string pixels;
+    for (int i = 0; i < 4; ++i)
+        pixels += std::string("\xFF\x00\x00", 3);  // blue (B, G, R)
+    for (int i = 0; i < 4; ++i)
+        pixels += std::string("\x00\x00\xFF", 3);  // red
+    bmp += le32(54 + uint32_t(pixels.size())) + le32(0) + le32(54) + le32(40) + le32(4) + le32(2) + le16(1) +
+           le16(24) + le32(0) + le32(uint32_t(pixels.size())) + le32(2835) + le32(2835) + le32(0) + le32(0) + pixels;
+    WriteFile("dat/pic.bmp", bmp);
+    Open();
+    UnitRK::AutoTick();
+    Pump();
+    ASSERT_TRUE(Form->Image1.Visible);
+    // Centred in the 156 × 96 picture panel, which sits one pixel up and left.
+    int left = (156 - 4) / 2 - 1, top = (96 - 2) / 2 - 1;
+    EXPECT_EQ(At(left, top), 0xFF0000u);
+    EXPECT_EQ(At(left + 3, top + 1), 0x0000FFu);
+    EXPECT_EQ(At(left - 1, top), PictureArea);
+
+    struct TBroken : TGraphic {
+        int Width() const override { return 10; }
+        int Height() const override { return 10; }
+        const TRgbImage& Render() override
+        {
+            if (Calls++ == 0)
+                throw Exception("broken");
+            return Empty;
+        }
+        int Calls = 0;
+        TRgbImage Empty;
+    };
+    Form->Image1.SetPicture(std::make_shared<TBroken>());
+    Pump();
+    Form->LabMain.Caption = "x";
+    Pump();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Title, "zv_rk");
+}
