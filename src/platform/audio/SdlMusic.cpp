@@ -26,6 +26,8 @@ bool ReadFileBytes(const std::string& path, std::string& bytes)
 
 TSdlMusic::~TSdlMusic()
 {
+    if (Loader.joinable())
+        Loader.join();
     // Freeing the music that plays halts it first.
     if (Music)
         Mix_FreeMusic(Music);
@@ -41,15 +43,25 @@ uint32_t TSdlMusic::Load(const std::string& nativePath)
         return MciError::CannotLoadDriver;
     if (!EnsureAudioOpen())
         return MciError::CannotLoadDriver;
-    Music = Mix_LoadMUS(nativePath.c_str());
-    if (!Music)
-        return MciError::InvalidFile;
     if (midi)
         EventsMs = MidiEventsLengthMs(bytes);
+    Loading = true;
+    Loader = std::thread(&TSdlMusic::LoadInBackground, this, nativePath);
     return MciError::None;
 }
 
-void TSdlMusic::Play()
+void TSdlMusic::LoadInBackground(std::string nativePath)
+{
+    _Mix_Music* music = Mix_LoadMUS(nativePath.c_str());
+    std::lock_guard<std::mutex> lock(Guard);
+    Music = music;
+    Loading = false;
+    // A file the mixer cannot play stays silent, as an unplayable file does.
+    if (PlayWanted)
+        StartLocked();
+}
+
+void TSdlMusic::StartLocked()
 {
     if (!Music || !AudioIsOpen())
         return;
@@ -60,8 +72,18 @@ void TSdlMusic::Play()
     HasStarted = true;
 }
 
+void TSdlMusic::Play()
+{
+    std::lock_guard<std::mutex> lock(Guard);
+    PlayWanted = true;
+    if (!Loading)
+        StartLocked();
+}
+
 void TSdlMusic::Stop()
 {
+    std::lock_guard<std::mutex> lock(Guard);
+    PlayWanted = false;
     if (HasStarted && AudioIsOpen())
         Mix_HaltMusic();
     HasStarted = false;
@@ -69,6 +91,9 @@ void TSdlMusic::Stop()
 
 bool TSdlMusic::Playing()
 {
+    std::lock_guard<std::mutex> lock(Guard);
+    if (Loading)
+        return PlayWanted;
     if (!HasStarted || !AudioIsOpen() || !Mix_PlayingMusic())
         return false;
     if (EventsMs) {

@@ -5,12 +5,18 @@
 #include "platform/audio/MusicOutput.h"
 
 #include <chrono>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 struct _Mix_Music;
 
 namespace Audio {
 
+// Synthesising a MIDI piece starts by loading the soundfont, some 70 ms that would otherwise
+// hold up whatever called "open" (at start-up, the window's first frame). So the piece is
+// loaded on a thread of its own; a play asked for meanwhile starts as soon as it is loaded, and
+// until then the piece counts as playing.
 class TSdlMusic : public TMusicOutput {
 public:
     ~TSdlMusic() override;
@@ -24,7 +30,14 @@ public:
     bool Playing() override;
 
 private:
+    void LoadInBackground(std::string nativePath);
+    void StartLocked();
+
+    std::mutex Guard;  // everything below is shared with the loading thread
+    std::thread Loader;
     _Mix_Music* Music = nullptr;
+    bool Loading = false;
+    bool PlayWanted = false;
     std::optional<double> EventsMs;
     std::chrono::steady_clock::time_point Started;
     bool HasStarted = false;
