@@ -1,6 +1,7 @@
 // When the audio device opens, and what a missing or replaced effect does (dummy driver).
 #include "audio/SoundTestFiles.h"
 #include "platform/audio/AudioDevice.h"
+#include "platform/audio/MciDevice.h"
 #include "platform/audio/PlaySound.h"
 #include "sound/MyMidi.h"
 #include "sound/MyWave.h"
@@ -60,6 +61,25 @@ TEST_F(DeviceUseTest, UnplayableFilesStayQuiet)
     MyMidi::MidiPlay("dat\\text.mid", true);
     MyMidi::MidiPoll();  // no device behind the alias: nothing to restart, no error
     MyMidi::MidiClose();
+}
+
+// Music loads on a thread of its own: closing it, replacing it or ending the program while
+// it loads must neither crash nor leave it playing.
+TEST_F(DeviceUseTest, MusicClosedWhileItLoadsStaysClosed)
+{
+    Dir.Write("dat/a.mid", SoundTest::PianoMidi(3));
+    for (int i = 0; i < 5; ++i) {
+        MyMidi::MidiPlay("dat\\a.mid", true);
+        if (i % 2)
+            MyMidi::MidiPlay("dat\\a.mid", true);
+        MyMidi::MidiClose();
+    }
+    MyMidi::MidiPlay("dat\\a.mid", true);
+    Audio::CloseAudio();
+    EXPECT_FALSE(Audio::AudioIsOpen());
+    char reply[32] = {};
+    Audio::MciSendString("status Midi1 mode", reply, 31);
+    EXPECT_STREQ(reply, "") << "nothing is left open";
 }
 
 }  // namespace
