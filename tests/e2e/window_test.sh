@@ -139,6 +139,21 @@ wait_for "$W" datamenu2 '[ "$(pixel datamenu2 10 40)" = D4D0C8 ]'
 xdotool mousemove --window "$W" 76 129 click 1
 wait_for "$W" cancelled '[ "$(pixel cancelled 1 140)" = 000000 ]'
 
+# Save to slot 0, play on, load it back: the saved page is on screen again.
+[ ! -e "$work/story/save0.dat" ] || fail "a slot exists before any save"
+xdotool mousemove --window "$W" 50 50 click 3
+wait_for "$W" datamenu3 '[ "$(pixel datamenu3 10 40)" = D4D0C8 ]'
+xdotool mousemove --window "$W" 39 41 click 1  # "セーブ ０"
+wait_for "$W" saved '[ -f "$work/story/save0.dat" ] && [ "$(pixel saved 1 140)" = 000000 ]'
+[ "$(stat -c %s "$work/story/save0.dat")" -eq 2776 ] || fail "saved: the slot is not one 2776-byte record"
+cmp -s "$work/saved.png" "$work/cancelled.png" || fail "saved: the game page changed"
+xdotool mousemove --window "$W" 60 115 click 1
+wait_for "$W" changed '! cmp -s "$work/changed.png" "$work/saved.png"'
+xdotool mousemove --window "$W" 50 50 click 3
+wait_for "$W" datamenu4 '[ "$(pixel datamenu4 10 40)" = D4D0C8 ]'
+xdotool mousemove --window "$W" 116 41 click 1  # "ロード ０", shown now that the slot exists
+wait_for "$W" loaded 'cmp -s "$work/loaded.png" "$work/saved.png"'
+
 # Closing the window ends the program cleanly.
 "$closer" "$DISPLAY" "$W"
 expect_clean_exit "close"
