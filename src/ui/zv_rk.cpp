@@ -38,12 +38,11 @@ void RunMessageLoop(TApplication& app)
     }
 }
 
-// The main loop has already silenced both; closing the device lets the output finish cleanly.
+// The main loop has already silenced both when it ran; a start that never reached it has not.
 void Silence()
 {
     MyWave::WaveStop();
     MyMidi::MidiClose();
-    Audio::CloseAudio();
 }
 
 }  // namespace
@@ -78,6 +77,9 @@ int main()
         app.SetBackend(nullptr);
         status = 1;
     }
+    // On every way out, also after an error: the device is closed in order, so the output
+    // ends in silence instead of being cut off mid-sound.
+    Audio::CloseAudio();
     SDL_Quit();
     return status;
 }
