@@ -78,9 +78,11 @@ void SelectChoice(int index)
 {
     const std::string target = Rk.ChoiceTargets[index];  // an unknown index fails before anything changes
     HideChoices();
-    --Rk.CurLine;
+    // The search starts after the menu. CurLine may come from a damaged slot, so it steps
+    // with wrap-around rather than overflow; the table access then reports the range error.
+    Rk.CurLine = static_cast<int32_t>(static_cast<uint32_t>(Rk.CurLine) - 1u);
     GotoLabel(target);
-    ++Rk.CurLine;
+    Rk.CurLine = static_cast<int32_t>(static_cast<uint32_t>(Rk.CurLine) + 1u);
     Rk.Choosing = false;
     Rk.AutoNext = true;
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 namespace {
 
@@ -40,13 +41,6 @@ private:
 
 bool StatPath(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
 
-void CheckWritable(const std::string& path)
-{
-    struct stat st {};
-    if (StatPath(path, st) && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)
-        throw EInOutError(IoCode::AccessDenied);
-}
-
 void WriteAll(int fd, const uint8_t* data, size_t size, const std::string& path)
 {
     size_t done = 0;
@@ -62,13 +56,43 @@ void WriteAll(int fd, const uint8_t* data, size_t size, const std::string& path)
     }
 }
 
-}  // namespace
-
-bool IsReadOnlyFile(const std::string& windowsPath)
+void CheckWritable(const std::string& path)
 {
     struct stat st {};
-    return StatPath(NativePath(windowsPath), st) && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0;
+    if (!StatPath(path, st) || !S_ISREG(st.st_mode))
+        return;
+    if ((st.st_mode & 0222) == 0)
+        throw EInOutError(IoCode::AccessDenied);
+    if (::access(path.c_str(), W_OK) != 0)
+        RaiseInOutError(errno, path);
 }
+
+// The file a link points to is the one to replace; the link stays.
+std::string ResolveLink(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return path;
+    std::string target = resolved;
+    ::free(resolved);
+    return target;
+}
+
+void WriteInPlace(const std::string& path, const void* data, size_t size)
+{
+    TFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    if (fd.Get() < 0)
+        RaiseInOutError(errno, path);
+    WriteAll(fd.Get(), static_cast<const uint8_t*>(data), size, path);
+    if (::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0 || ::fsync(fd.Get()) != 0)
+        RaiseInOutError(errno, path);
+    fd.Close(path);
+}
+
+}  // namespace
 
 std::vector<uint8_t> ReadRecord(const std::string& windowsPath, size_t size)
 {
@@ -95,7 +119,7 @@ std::vector<uint8_t> ReadRecord(const std::string& windowsPath, size_t size)
 
 void ReplaceFile(const std::string& windowsPath, const void* data, size_t size)
 {
-    const std::string path = NativePath(windowsPath);
+    const std::string path = ResolveLink(NativePath(windowsPath));
     CheckWritable(path);
     struct stat st {};
     const bool exists = StatPath(path, st);
@@ -103,10 +127,15 @@ void ReplaceFile(const std::string& windowsPath, const void* data, size_t size)
         throw EInOutError(IoCode::AccessDenied);
 
     const std::string temp = path + ".new";
-    TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, exists ? (st.st_mode & 07777) : 0666));
-    if (fd.Get() < 0)
+    TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (fd.Get() < 0) {
+        if (exists && (errno == EACCES || errno == EPERM))
+            return WriteInPlace(path, data, size);
         RaiseInOutError(errno, path);
+    }
     try {
+        if (exists && ::fchmod(fd.Get(), st.st_mode & 07777) != 0)
+            RaiseInOutError(errno, path);
         WriteAll(fd.Get(), static_cast<const uint8_t*>(data), size, path);
         if (::fsync(fd.Get()) != 0)
             RaiseInOutError(errno, path);

@@ -3,11 +3,15 @@
 #include "platform/RecordFile.h"
 #include "platform/ShiftJis.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace UnitRK;
 namespace fs = std::filesystem;
@@ -321,6 +325,19 @@ TEST_F(SaveSlotTest, CorruptRecordsCannotHurtThePlayer)
     EXPECT_EQ(ErrorShownBy([](int) { Advance(); }, 0), "範囲チェックエラー.");
     EXPECT_EQ(ErrorShownBy([](int) { Advance(); }, 0), "範囲チェックエラー.");
 
+    // The lowest current line with an open menu: picking a choice steps below it.
+    b.fill(0);
+    b[0] = b[1] = b[2] = 0;
+    b[3] = 0x80;
+    b[SaveLayout::Choosing] = 1;
+    Folder->Write("save0.dat", std::string(b.begin(), b.end()));
+    LoadSlot(0);
+    Application().Guard([] { SelectChoice(0); });
+    Tick();
+    Pump();
+    EXPECT_TRUE(Application().Terminated()) << "it wraps round past the script's end, which ends the story";
+    Application().Reset();
+
     // Random records.
     std::mt19937 random(7);
     for (int round = 0; round < 50; ++round) {
@@ -334,4 +351,75 @@ TEST_F(SaveSlotTest, CorruptRecordsCannotHurtThePlayer)
             Application().Guard([] { AutoTick(); });
         }
     }
+}
+
+TEST_F(SaveSlotTest, ASaveKeepsTheSlotsModeAndLink)
+{
+    WriteScript({"A", "B"});
+    ASSERT_TRUE(Start());
+    Folder->Write("elsewhere/real.dat", "old");
+    fs::create_symlink("elsewhere/real.dat", "save1.dat");
+    Folder->Write("save2.dat", "old");
+    fs::permissions("save2.dat", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read |
+                                     fs::perms::others_write);
+    SaveSlot(1);
+    SaveSlot(2);
+    EXPECT_TRUE(fs::is_symlink("save1.dat"));
+    EXPECT_EQ(fs::file_size("elsewhere/real.dat"), 2776u);
+    EXPECT_EQ(fs::status("save2.dat").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read | fs::perms::others_write);
+}
+
+// Someone else's slot that this user may not write: refused like a read-only one. Run as
+// another user, since the administrator may write anything.
+TEST_F(SaveSlotTest, ASlotThisUserMayNotWriteIsRefused)
+{
+    WriteScript({"A"});
+    ASSERT_TRUE(Start());
+    SaveSlot(0);
+    const std::string before = Bytes("save0.dat");
+    fs::permissions(Folder->Path(), fs::perms::all);
+    fs::permissions("save0.dat", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    const bool root = geteuid() == 0;
+    if (!root)
+        fs::permissions("save0.dat", fs::perms::group_write | fs::perms::owner_read | fs::perms::others_read);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (root && setuid(65534) != 0)
+            _exit(3);
+        try {
+            ReplaceFile("save0.dat", "x", 1);
+            _exit(1);
+        } catch (const EInOutError& e) {
+            _exit(e.ErrorCode == IoCode::AccessDenied ? 0 : 2);
+        } catch (...) {
+            _exit(4);
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: written, 2: another error, 3: could not change user";
+    EXPECT_EQ(Bytes("save0.dat"), before);
+}
+
+TEST_F(SaveSlotTest, APictureThatFailsOnLoadLeavesTheDataMenuOpen)
+{
+    WriteScript({"#Cg pic.jpg", "#Midi bgm.mid", "text"});
+    ASSERT_TRUE(Start());
+    Tick();
+    Tick();
+    SaveSlot(0);
+    Services.LoadPictureFile = [](TImage&, const std::string&) { throw EInvalidGraphic("broken"); };
+    OpenDataMenu();
+    Calls.clear();
+    EXPECT_EQ(ErrorShownBy(LoadSlot, 0), "broken.");
+    EXPECT_EQ(Shown(), "text|") << "the state was put back before the picture failed";
+    EXPECT_EQ(Rk.CgName, "pic.jpg");
+    EXPECT_FALSE(Image1.Visible);
+    EXPECT_EQ(std::count(Calls.begin(), Calls.end(), "MidiPlay dat\\bgm.mid loop"), 0) << "no music";
+    EXPECT_TRUE(Page2.Visible);
+    CloseDataMenu();
+    EXPECT_TRUE(Page1.Visible);
 }

@@ -163,3 +163,20 @@ TEST_F(UiTest, ThePictureShowsCentredAndABrokenOneIsReportedOnce)
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Title, "zv_rk");
 }
+
+// A damaged save slot can give the choice labels any width at all; drawing and hit-testing
+// them must neither overflow nor crash (the sanitizer build checks the arithmetic).
+TEST_F(UiTest, ChoicesOfAnyWidthDrawAndTakeTheMouse)
+{
+    WriteScript({"a@1", "b@2", "c@3", "d@4"});
+    Open();
+    Pump();
+    for (int width : {INT32_MAX, INT32_MIN, -1, 0, 100000}) {
+        Form->Label0.Width = width;
+        Form->Label3.Width = width;
+        Move(10, 100);
+        Move(90, 100);
+        Pump();
+        EXPECT_EQ(At(1, 140), 0x000000u) << width;
+    }
+}

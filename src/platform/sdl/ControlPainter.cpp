@@ -4,6 +4,8 @@
 #include "platform/Label.h"
 #include "platform/Panel.h"
 
+#include <algorithm>
+
 namespace {
 
 Uint32 MapColor(SDL_Surface* target, TColor color)
@@ -96,7 +98,10 @@ void TControlPainter::PaintControl(SDL_Surface* target, TControl& control, int x
 {
     if (!control.Visible)
         return;
-    SDL_Rect box{x, y, control.Width, control.Height};
+    // A size from a save slot may be anything; past the window it makes no difference, and a
+    // negative one draws nothing.
+    constexpr int MaxExtent = 1 << 15;
+    SDL_Rect box{x, y, std::clamp(control.Width, 0, MaxExtent), std::clamp(control.Height, 0, MaxExtent)};
     SDL_Rect clip;
     if (!SDL_IntersectRect(&box, &parentClip, &clip))
         return;

@@ -9,13 +9,15 @@
 #include "platform/sdl/SdlMessageBox.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
 
 bool Contains(const TControl& control, int x, int y)
 {
-    int left = control.ScreenLeft(), top = control.ScreenTop();
+    // Sizes can come from a save slot, so they may be anything: no sum may overflow.
+    int64_t left = control.ScreenLeft(), top = control.ScreenTop();
     return x >= left && y >= top && x < left + control.Width && y < top + control.Height;
 }
 
