@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -58,8 +61,25 @@ TEST_F(DeviceUseTest, UnplayableFilesStayQuiet)
     Dir.Write("dat/text.mid", "nor a MIDI file");
     EXPECT_FALSE(Audio::SndPlaySound("dat\\text.wav", 3));
     EXPECT_EQ(Audio::PlayingSoundPath(), "");
-    MyMidi::MidiPlay("dat\\text.mid", true);
-    MyMidi::MidiPoll();  // no device behind the alias: nothing to restart, no error
+    // A file named .mid that holds no MIDI is refused at open, as the sequencer refuses it.
+    EXPECT_NE(Audio::MciSendString("open dat\\text.mid alias Midi1", nullptr, 0), 0u);
+
+    // Music of another kind fails only on its own loading thread; from then on the alias
+    // answers like a device that never opened (an empty reply), so the poll restarts nothing.
+    Dir.Write("dat/noise.ogg", "neither is this any music");
+    MyMidi::MidiPlay("dat\\noise.ogg", true);
+    char reply[32] = "x";
+    for (int i = 0; i < 300 && reply[0]; ++i) {
+        std::memset(reply, 0, sizeof reply);
+        Audio::MciSendString("status Midi1 mode", reply, 31);
+        if (reply[0])
+            SDL_Delay(10);
+    }
+    EXPECT_STREQ(reply, "");
+    MyMidi::MidiPoll();
+    MyMidi::MidiClose();
+    EXPECT_EQ(Audio::MciSendString("open dat\\noise.ogg alias Midi1", nullptr, 0), 0u)
+        << "the alias is free for the next piece";
     MyMidi::MidiClose();
 }
 

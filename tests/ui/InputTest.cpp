@@ -94,6 +94,11 @@ TEST_F(UiTest, TabVisitsTheShowingButtonsInTheDesignedOrder)
     // The focused button is drawn as the default one: a black frame and a dotted focus rectangle.
     EXPECT_EQ(At(39, 119), 0x000000u);
     EXPECT_EQ(At(43, 123), 0x000000u);
+    // The arrow keys go the same way round.
+    Tap(SDLK_LEFT);
+    EXPECT_EQ(Backend->FocusedButton(), &Form->ButLoad0);
+    Tap(SDLK_DOWN);
+    EXPECT_EQ(Backend->FocusedButton(), &Form->But2Cancel);
 
     Tap(SDLK_RETURN);
     EXPECT_FALSE(Form->Page2.Visible);
@@ -126,6 +131,9 @@ TEST_F(UiTest, ChoicesAnswerTheMouseAndARightClickOnThemOpensTheDataMenu)
     Move(60, 115);  // choice 1 (one column: full width)
     EXPECT_EQ(UnitRK::Rk.HotChoice, 1);
     Move(60, 40);
+    EXPECT_EQ(UnitRK::Rk.HotChoice, -1);
+    Move(60, 115);
+    Move(60, 111);  // the message label, between two choices
     EXPECT_EQ(UnitRK::Rk.HotChoice, -1);
     Click(60, 103, SDL_BUTTON_RIGHT);
     EXPECT_TRUE(Form->Page2.Visible);
@@ -177,11 +185,8 @@ TEST_F(UiTest, ClosingTheWindowRequestsTermination)
     close.window.windowID = SDL_GetWindowID(Backend->Window());
     close.window.event = SDL_WINDOWEVENT_CLOSE;
     SDL_PushEvent(&close);
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);
     Pump();
-    EXPECT_TRUE(Application().Terminated());
+    EXPECT_TRUE(Application().Terminated()) << "the close button alone ends the program";
 }
 
 TEST(DisplayCheck, WithoutDisplayOrDriverTheProgramRefusesToRunInvisibly)

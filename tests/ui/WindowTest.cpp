@@ -120,7 +120,7 @@ TEST_F(UiTest, AnErrorDuringCreationIsReportedAndTheWindowStillOpens)
 
 TEST_F(UiTest, ThePictureShowsCentredAndABrokenOneIsReportedOnce)
 {
-    WriteScript({"#Cg pic.bmp", "絵の下の行"});
+    WriteScript({"#Cg pic.bmp", "絵の下の行", "二行目", "三行目"});
     // A 4 × 2 bitmap, 24 bits, bottom-up: red on top, blue below.
     std::string bmp = "BM";
     auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
@@ -143,6 +143,13 @@ TEST_F(UiTest, ThePictureShowsCentredAndABrokenOneIsReportedOnce)
     EXPECT_EQ(At(left, top), 0xFF0000u);
     EXPECT_EQ(At(left + 3, top + 1), 0x0000FFu);
     EXPECT_EQ(At(left - 1, top), PictureArea);
+    // A click or a double click on the picture steps the story like one on the picture area.
+    Click(left + 1, top);
+    EXPECT_EQ(MessageText(), "絵の下の行|二行目|");
+    Press(left + 1, top, SDL_BUTTON_LEFT, 2);
+    Release(left + 1, top, SDL_BUTTON_LEFT, 2);
+    Pump();
+    EXPECT_EQ(MessageText(), "絵の下の行|二行目|三行目|");
 
     struct TBroken : TGraphic {
         int Width() const override { return 10; }

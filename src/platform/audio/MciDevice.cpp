@@ -60,12 +60,16 @@ uint32_t TMciInterpreter::Send(const std::string& command, char* reply, uint32_t
 
 bool TMciInterpreter::Addresses(const TMciCommand& cmd) const
 {
-    return Output && MciSameWord(cmd.Device, Alias);
+    // A file that turned out unplayable after "open" answered is no device, as if the open had
+    // failed: the poll then gets an empty reply instead of "stopped" for ever.
+    return Output && !Output->LoadFailed() && MciSameWord(cmd.Device, Alias);
 }
 
 uint32_t TMciInterpreter::Open(const TMciCommand& cmd)
 {
     std::string alias = cmd.Alias.empty() ? cmd.Device : cmd.Alias;
+    if (Output && Output->LoadFailed())
+        Output.reset();
     if (Output)
         return MciSameWord(alias, Alias) ? MciError::DuplicateAlias : MciError::DeviceOpen;
     std::unique_ptr<TMusicOutput> output = MakeOutput();
@@ -104,7 +108,8 @@ uint32_t TMciInterpreter::Status(const TMciCommand& cmd, std::string& text)
 uint32_t TMciInterpreter::Close(const TMciCommand& cmd)
 {
     bool all = MciSameWord(cmd.Device, "all");
-    if (!all && !Addresses(cmd))
+    bool named = Output && MciSameWord(cmd.Device, Alias);
+    if (!all && !named)
         return MciError::InvalidDeviceName;
     if (Output)
         Output->Stop();

@@ -17,6 +17,9 @@ public:
     virtual void Stop() = 0;
     // True while the piece's events are still being played.
     virtual bool Playing() = 0;
+    // True once a load that finished later (on its own thread) has turned out to be unplayable:
+    // then the device counts as never opened.
+    virtual bool LoadFailed() { return false; }
 };
 
 }  // namespace Audio

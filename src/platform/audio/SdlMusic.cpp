@@ -6,6 +6,7 @@
 
 #include <SDL_mixer.h>
 
+#include <cctype>
 #include <fstream>
 #include <iterator>
 
@@ -20,6 +21,17 @@ bool ReadFileBytes(const std::string& path, std::string& bytes)
         return false;
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
+}
+
+bool HasMidiExtension(const std::string& path)
+{
+    size_t dot = path.find_last_of("./");
+    if (dot == std::string::npos || path[dot] != '.')
+        return false;
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == "mid" || ext == "midi" || ext == "rmi";
 }
 
 }  // namespace
@@ -39,12 +51,19 @@ uint32_t TSdlMusic::Load(const std::string& nativePath)
     if (!ReadFileBytes(nativePath, bytes))
         return MciError::FileNotFound;
     bool midi = bytes.compare(0, 4, "MThd") == 0;
+    // The mixer takes a file named .mid for MIDI whatever it holds, and "plays" garbage in
+    // silence; the sequencer refuses it at open.
+    if (!midi && HasMidiExtension(nativePath))
+        return MciError::InvalidFile;
+    if (midi) {
+        EventsMs = MidiEventsLengthMs(bytes);
+        if (!EventsMs)
+            return MciError::InvalidFile;
+    }
     if (midi && !EnsureSoundFont())
         return MciError::CannotLoadDriver;
     if (!EnsureAudioOpen())
         return MciError::CannotLoadDriver;
-    if (midi)
-        EventsMs = MidiEventsLengthMs(bytes);
     Loading = true;
     Loader = std::thread(&TSdlMusic::LoadInBackground, this, nativePath);
     return MciError::None;
@@ -87,6 +106,12 @@ void TSdlMusic::Stop()
     if (HasStarted && AudioIsOpen())
         Mix_HaltMusic();
     HasStarted = false;
+}
+
+bool TSdlMusic::LoadFailed()
+{
+    std::lock_guard<std::mutex> lock(Guard);
+    return !Loading && !Music;
 }
 
 bool TSdlMusic::Playing()

@@ -28,6 +28,7 @@ public:
     // before its restart. So a MIDI piece counts as ended once its events have all been
     // played, as a hardware sequencer reports it.
     bool Playing() override;
+    bool LoadFailed() override;
 
 private:
     void LoadInBackground(std::string nativePath);

@@ -93,6 +93,9 @@ std::string TSdlBackend::StartVideo()
     // Collecting events takes all that are waiting: without this SDL ends a poll at a marker
     // left by an earlier wait, and a quit put back after a message box would wait a pass.
     SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
+    // Only the main window's close button ends the program: while an error report is the one
+    // window on screen (an error during start-up), closing it by its title bar must not.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         throw Exception(Sjis::FromUtf8(std::string("SDL video: ") + SDL_GetError()));
     return "IPAPGothic";  // stands in for the Windows face the story was made with
@@ -303,6 +306,14 @@ void TSdlBackend::HandleKey(const SDL_KeyboardEvent& event, TApplication& app)
     switch (key) {
     case SDLK_TAB:
         MoveFocus((event.keysym.mod & KMOD_SHIFT) != 0);
+        break;
+    case SDLK_LEFT:
+    case SDLK_UP:
+    case SDLK_RIGHT:
+    case SDLK_DOWN:
+        // As on a Windows form, the arrow keys move between buttons in their tab order.
+        if (Focused)
+            MoveFocus(key == SDLK_LEFT || key == SDLK_UP);
         break;
     case SDLK_SPACE:
         if (Focused && !event.repeat) {

@@ -138,6 +138,9 @@ void TSdlMessageBox::Run(const std::string& textSjis, const std::string& caption
         SDL_Log("%s: %s", Sjis::ToUtf8(captionSjis).c_str(), Sjis::ToUtf8(textSjis).c_str());
         return;
     }
+    // Owned by the main window, so a window manager keeps it above the window it blocks.
+    if (Owner)
+        SDL_SetWindowModalFor(box, Owner);
     SDL_RaiseWindow(box);
     bool pressed = false, quit = false, wasPressed = false;
     Draw(box, layout, textSjis, pressed);
