@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 SAN_DIR ?= build-sanitize
 JOBS ?= 2
 
-.PHONY: run test deps build test-sanitize bench clean
+.PHONY: run test deps build test-sanitize check-format bench clean
 
 run: build
 	cd examples/demo && ../../$(BUILD_DIR)/zv_rk
@@ -24,6 +24,11 @@ test-sanitize: deps
 	cmake --build $(SAN_DIR) -j$(JOBS)
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SAN_DIR) --output-on-failure -j$(JOBS)
+
+# The house style (.clang-format) over every C++ file of the program, its tests and benchmarks.
+check-format: deps
+	git ls-files -z 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' | \
+	  xargs -0 clang-format --dry-run -Werror
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done

@@ -19,9 +19,8 @@ namespace {
 
 std::string MakeScript(int lines)
 {
-    const std::vector<std::string> text = {
-        "今日は朝から雨が降っていた。", "「おはよう」と彼女は言った。", "窓の外を見ると、街は灰色だった。",
-        "   ", "I said nothing // a comment"};
+    const std::vector<std::string> text = {"今日は朝から雨が降っていた。", "「おはよう」と彼女は言った。",
+                                           "窓の外を見ると、街は灰色だった。", "   ", "I said nothing // a comment"};
     std::string out;
     int n = 0, block = 0;
     auto add = [&](const std::string& utf8) {

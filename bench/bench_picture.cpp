@@ -57,7 +57,8 @@ double Ms(std::chrono::steady_clock::duration d) { return std::chrono::duration<
 void Report(const char* what, std::vector<double> ms)
 {
     std::sort(ms.begin(), ms.end());
-    std::printf("%-28s min %8.3f ms   median %8.3f ms   max %8.3f ms\n", what, ms.front(), ms[ms.size() / 2], ms.back());
+    std::printf("%-28s min %8.3f ms   median %8.3f ms   max %8.3f ms\n", what, ms.front(), ms[ms.size() / 2],
+                ms.back());
 }
 
 }  // namespace

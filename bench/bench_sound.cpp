@@ -200,8 +200,9 @@ int main()
         double openMs = MsSince(t0);
         Audio::MciSendString("play Midi1 notify", nullptr, 0);
         MyMidi::MidiState = 1;
-        std::printf("#Midi with device open: open returns after %.1f ms, first sound (soundfont load included) after %.1f ms\n", openMs,
-                    MsToFirstSound(t0));
+        std::printf(
+            "#Midi with device open: open returns after %.1f ms, first sound (soundfont load included) after %.1f ms\n",
+            openMs, MsToFirstSound(t0));
     }
     char reply[32];
     t0 = Clock::now();

@@ -93,10 +93,7 @@ int InOutCodeFromErrno(int err, const std::string& nativePath)
     }
 }
 
-void RaiseInOutError(int err, const std::string& nativePath)
-{
-    throw EInOutError(InOutCodeFromErrno(err, nativePath));
-}
+void RaiseInOutError(int err, const std::string& nativePath) { throw EInOutError(InOutCodeFromErrno(err, nativePath)); }
 
 EInvalidGraphic JpegError(int messageCode) { return EInvalidGraphic(Format(JpegText, messageCode)); }
 

@@ -197,10 +197,7 @@ void TForm1::FormCreate()
     }
 }
 
-void TForm1::FormPaint(TControl&)
-{
-    MyTime::MainLoop();
-}
+void TForm1::FormPaint(TControl&) { MyTime::MainLoop(); }
 
 void TForm1::PanelCgClick(TControl&) { UnitRK::Advance(); }
 

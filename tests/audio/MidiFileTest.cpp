@@ -1,5 +1,5 @@
-#include "audio/SoundTestFiles.h"
 #include "platform/audio/MidiFile.h"
+#include "audio/SoundTestFiles.h"
 
 #include <gtest/gtest.h>
 

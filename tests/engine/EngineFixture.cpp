@@ -63,8 +63,7 @@ void EngineTest::SetUp()
     PanelText.Color = Colors::Black;
     LabMain.Color = Colors::Black;
     LabMain.Font.Color = Colors::White;
-    for (int i = 0; i < 6; ++i)
-    {
+    for (int i = 0; i < 6; ++i) {
         Choices.push_back(std::make_unique<TLabel>("Label" + std::to_string(i)));
         Choices.back()->Width = 72;  // as the window lays them out
     }

@@ -45,17 +45,24 @@ TEST_F(LoaderTest, ReadsLinesTheWayTheRuntimeDoes)
     EXPECT_EQ(Line(0), "abc");
     EXPECT_EQ(Rk.LineTotal, 2);
 
-    WriteScriptBytes("a\r\n\x1A" "after\r\n");
+    WriteScriptBytes("a\r\n\x1A"
+                     "after\r\n");
     ASSERT_TRUE(Load());
     EXPECT_EQ(Rk.LineTotal, 2) << "0x1A where a line begins ends the file";
 
-    WriteScriptBytes("a\x1A" "b\n");
+    WriteScriptBytes("a\x1A"
+                     "b\n");
     ASSERT_TRUE(Load());
-    EXPECT_EQ(Line(0), "a\x1A" "b") << "inside a line it is an ordinary byte";
+    EXPECT_EQ(Line(0), "a\x1A"
+                       "b")
+        << "inside a line it is an ordinary byte";
 
-    WriteScriptBytes("\xEF\xBB\xBF" "x\n");
+    WriteScriptBytes("\xEF\xBB\xBF"
+                     "x\n");
     ASSERT_TRUE(Load());
-    EXPECT_EQ(Rk.ScriptLines[0], "\xEF\xBB\xBF" "x") << "no byte-order mark handling";
+    EXPECT_EQ(Rk.ScriptLines[0], "\xEF\xBB\xBF"
+                                 "x")
+        << "no byte-order mark handling";
 
     WriteScriptBytes("x\n\n");
     ASSERT_TRUE(Load());

@@ -147,8 +147,10 @@ TEST_F(SaveSlotTest, TheRecordHasTheFixedLayout)
     EXPECT_EQ(at(1240 + 6 * 4, 4), std::string(4, '\0')) << "entries past the sixth are zero";
     EXPECT_EQ(at(1300, 7), "\x06@there");
     EXPECT_EQ(at(2260, 1), "\x01");
-    EXPECT_EQ(at(2261, 6), "\x05" "a.jpg");
-    EXPECT_EQ(at(2517, 6), "\x05" "b.mid");
+    EXPECT_EQ(at(2261, 6), "\x05"
+                           "a.jpg");
+    EXPECT_EQ(at(2517, 6), "\x05"
+                           "b.mid");
     EXPECT_EQ(at(2773, 3), std::string(3, '\0'));
 }
 
@@ -360,8 +362,8 @@ TEST_F(SaveSlotTest, ASaveKeepsTheSlotsModeAndLink)
     Folder->Write("elsewhere/real.dat", "old");
     fs::create_symlink("elsewhere/real.dat", "save1.dat");
     Folder->Write("save2.dat", "old");
-    fs::permissions("save2.dat", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read |
-                                     fs::perms::others_write);
+    fs::permissions("save2.dat",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read | fs::perms::others_write);
     SaveSlot(1);
     SaveSlot(2);
     EXPECT_TRUE(fs::is_symlink("save1.dat"));

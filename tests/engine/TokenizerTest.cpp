@@ -53,8 +53,11 @@ TEST(Split, CutsAtEverySeparatorAndAlwaysClosesTheLastField)
 TEST(Split, MatchesOnlyOnCharacterBoundaries)
 {
     // 0x81 0x40 is the full-width space and 0x83 0x40 is ァ: their trail byte is "@".
-    const std::string text = "\x83\x40" "a@b";
-    EXPECT_EQ(SplitAll(text, "@"), (V{"\x83\x40" "a", "b"}));
+    const std::string text = "\x83\x40"
+                             "a@b";
+    EXPECT_EQ(SplitAll(text, "@"), (V{"\x83\x40"
+                                      "a",
+                                      "b"}));
     EXPECT_EQ(SplitAll("\x81\x40\x81\x40", "@"), V{"\x81\x40\x81\x40"});
     // A lead byte right before a single-byte "@" pairs with it as one character.
     EXPECT_EQ(SplitAll("\x88@x", "@"), V{"\x88@x"});

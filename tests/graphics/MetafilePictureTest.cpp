@@ -16,9 +16,20 @@ const std::string BadMetafile = "メタファイルが無効です";
 
 // GDI record functions and a COLORREF split into its two parameter words.
 enum : uint16_t {
-    SetBkMode = 0x0102, SetTextColor = 0x0209, SetWindowOrg = 0x020B, SetWindowExt = 0x020C,
-    SelectObject = 0x012D, CreatePen = 0x02FA, CreateFont = 0x02FB, CreateBrush = 0x02FC,
-    Rectangle = 0x041B, Ellipse = 0x0418, Polygon = 0x0324, Polyline = 0x0325, TextOut = 0x0521, DeleteObject = 0x01F0,
+    SetBkMode = 0x0102,
+    SetTextColor = 0x0209,
+    SetWindowOrg = 0x020B,
+    SetWindowExt = 0x020C,
+    SelectObject = 0x012D,
+    CreatePen = 0x02FA,
+    CreateFont = 0x02FB,
+    CreateBrush = 0x02FC,
+    Rectangle = 0x041B,
+    Ellipse = 0x0418,
+    Polygon = 0x0324,
+    Polyline = 0x0325,
+    TextOut = 0x0521,
+    DeleteObject = 0x01F0,
 };
 std::vector<int> Colour(TColor rgb) { return {int((rgb >> 16) | (rgb & 0xFF00)), int(rgb & 0xFF)}; }
 TWmfRecord Brush(TColor rgb) { return {CreateBrush, {0, Colour(rgb)[0], Colour(rgb)[1], 0}}; }
@@ -38,7 +49,10 @@ struct TPicture {
     }
 };
 
-TPicture Load(const std::string& extension, const std::string& file) { return {LoadGraphic(extension, file, Backdrop)}; }
+TPicture Load(const std::string& extension, const std::string& file)
+{
+    return {LoadGraphic(extension, file, Backdrop)};
+}
 
 std::string LoadError(const std::string& extension, const std::string& file)
 {
@@ -53,11 +67,18 @@ std::string LoadError(const std::string& extension, const std::string& file)
 std::string SampleWmf()
 {
     return Wmf(200, 100, 96, 4,
-               {Brush(0xFF0000), {SelectObject, {0}}, Pen(0x0000FF), {SelectObject, {1}},
+               {Brush(0xFF0000),
+                {SelectObject, {0}},
+                Pen(0x0000FF),
+                {SelectObject, {1}},
                 Box(Rectangle, 10, 10, 60, 40),
-                Brush(0x00FF00), {SelectObject, {2}}, Box(Ellipse, 110, 50, 190, 90),
+                Brush(0x00FF00),
+                {SelectObject, {2}},
+                Box(Ellipse, 110, 50, 190, 90),
                 {Polygon, {3, 10, 90, 50, 90, 30, 60}},
-                {CreatePen, {5, 0, 0, 0, 0}}, {SelectObject, {3}}, Box(Rectangle, 150, 5, 160, 15)});
+                {CreatePen, {5, 0, 0, 0, 0}},
+                {SelectObject, {3}},
+                Box(Rectangle, 150, 5, 160, 15)});
 }
 
 }  // namespace
@@ -89,9 +110,13 @@ TEST(WindowsMetafile, DrawsShapesWithPensAndBrushesAtTheDeclaredSize)
 TEST(WindowsMetafile, TheWindowMapsOntoThePictureAndObjectSlotsAreReused)
 {
     TPicture p = Load("wmf", Wmf(200, 100, 96, 1,
-                                 {{SetWindowOrg, {0, 0}}, {SetWindowExt, {500, 1000}},
-                                  Brush(0xFF0000), {SelectObject, {0}}, {DeleteObject, {0}},
-                                  Brush(0x00FF00), {SelectObject, {0}},  // the freed slot again
+                                 {{SetWindowOrg, {0, 0}},
+                                  {SetWindowExt, {500, 1000}},
+                                  Brush(0xFF0000),
+                                  {SelectObject, {0}},
+                                  {DeleteObject, {0}},
+                                  Brush(0x00FF00),
+                                  {SelectObject, {0}},  // the freed slot again
                                   Box(Rectangle, 0, 0, 500, 250)}));
     EXPECT_EQ(p.At(50, 25), 0x00FF00u);
     EXPECT_EQ(p.At(98, 48), 0x00FF00u);
@@ -103,8 +128,11 @@ TEST(WindowsMetafile, ShiftJisTextIsDrawnInTheTextColour)
     std::vector<int> font{-24, 0, 0, 0, 400, 0, 0x8000, 0};  // height -24, SHIFTJIS_CHARSET
     font.resize(9 + 16, 0);
     TPicture p = Load("wmf", Wmf(100, 40, 96, 1,
-                                 {{CreateFont, font}, {SelectObject, {0}}, {SetTextColor, Colour(0xFF00FF)},
-                                  {SetBkMode, {1}}, {TextOut, WmfTextOut(4, 4, Sjis::FromUtf8("表示"))},
+                                 {{CreateFont, font},
+                                  {SelectObject, {0}},
+                                  {SetTextColor, Colour(0xFF00FF)},
+                                  {SetBkMode, {1}},
+                                  {TextOut, WmfTextOut(4, 4, Sjis::FromUtf8("表示"))},
                                   {Polyline, {2, 60, 35, 95, 35}}}));
     int inside = p.Count(0xFF00FF, 4, 4, 52, 30);
     EXPECT_GT(inside, 40) << "two Japanese characters drawn";
@@ -118,7 +146,8 @@ TEST(WindowsMetafile, BitmapsAreStretchedIntoTheirBox)
 {
     // 2 x 2: red, green over blue, white; stored bottom-up.
     std::string dib = Bitmap(TRgbImage{2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}}).substr(14);
-    std::vector<int> stretch{0x0020, 0x00CC, 0, 2, 2, 0, 0, 20, 20, 10, 10};  // SRCCOPY, whole bitmap to 20 x 20 at 10,10
+    std::vector<int> stretch{0x0020, 0x00CC, 0,  2,  2, 0,
+                             0,      20,     20, 10, 10};  // SRCCOPY, whole bitmap to 20 x 20 at 10,10
     for (size_t i = 0; i < dib.size(); i += 2)
         stretch.push_back(static_cast<unsigned char>(dib[i]) | static_cast<unsigned char>(dib[i + 1]) << 8);
     TPicture p = Load("wmf", Wmf(40, 40, 96, 0, {{0x0F43, stretch}}));
@@ -168,8 +197,8 @@ TEST(Metafile, DamagedFilesGiveTheMetafileErrorText)
     std::string noPlaceable = wmf.substr(22);
     std::string huge = Wmf(30000, 30000, 1, 0, {});
     std::string noUnits = Wmf(200, 100, 0, 0, {});
-    for (const std::string& bad : {checksum, overlong, empty, shortRecord, noPlaceable, huge, noUnits,
-                                   wmf.substr(0, 30), std::string()}) {
+    for (const std::string& bad :
+         {checksum, overlong, empty, shortRecord, noPlaceable, huge, noUnits, wmf.substr(0, 30), std::string()}) {
         EXPECT_EQ(LoadError("wmf", bad), BadMetafile);
     }
 
@@ -184,8 +213,8 @@ TEST(Metafile, DamagedFilesGiveTheMetafileErrorText)
     std::string device = emf;
     for (size_t i = 72; i < 80; ++i)
         device[i] = 0;
-    for (const std::string& bad : {runaway, unaligned, frameless, device, emf.substr(0, emf.size() - 20),
-                                   emf.substr(0, 60)}) {
+    for (const std::string& bad :
+         {runaway, unaligned, frameless, device, emf.substr(0, emf.size() - 20), emf.substr(0, 60)}) {
         EXPECT_EQ(LoadError("emf", bad), BadMetafile);
     }
 }

@@ -50,7 +50,8 @@ std::string Bitmap(const TRgbImage& image)
         std::string row;
         for (int x = 0; x < image.Width; ++x) {
             uint32_t p = image.Pixels[static_cast<size_t>(y * image.Width + x)];
-            row += {static_cast<char>(p & 0xFF), static_cast<char>((p >> 8) & 0xFF), static_cast<char>((p >> 16) & 0xFF)};
+            row +=
+                {static_cast<char>(p & 0xFF), static_cast<char>((p >> 8) & 0xFF), static_cast<char>((p >> 16) & 0xFF)};
         }
         row.resize(static_cast<size_t>(rowBytes), '\0');
         b.Raw(row);
@@ -114,7 +115,8 @@ std::string Jpeg(const TRgbImage& image, bool grayscale, bool progressive, int q
     jpeg_start_compress(&info, TRUE);
     std::vector<JSAMPLE> row(static_cast<size_t>(image.Width) * 3);
     while (info.next_scanline < info.image_height) {
-        const uint32_t* in = image.Pixels.data() + static_cast<size_t>(info.next_scanline) * static_cast<size_t>(image.Width);
+        const uint32_t* in =
+            image.Pixels.data() + static_cast<size_t>(info.next_scanline) * static_cast<size_t>(image.Width);
         for (int x = 0; x < image.Width; ++x) {
             uint32_t p = in[x];
             if (grayscale) {
@@ -213,7 +215,8 @@ std::string Wmf(int right, int bottom, int inch, int objects, const std::vector<
     placeable.U32(0x9AC6CDD7).U16(0).U16(0).U16(0).U16(right).U16(bottom).U16(inch).U32(0);
     uint16_t sum = 0;
     for (size_t i = 0; i < 20; i += 2)
-        sum ^= static_cast<uint16_t>(static_cast<unsigned char>(placeable.Data[i]) | static_cast<unsigned char>(placeable.Data[i + 1]) << 8);
+        sum ^= static_cast<uint16_t>(static_cast<unsigned char>(placeable.Data[i]) |
+                                     static_cast<unsigned char>(placeable.Data[i + 1]) << 8);
     placeable.U16(sum);
     TBytes header;
     header.U16(1).U16(9).U16(0x0300).U32(static_cast<uint32_t>(9 + body.Data.size() / 2)).U16(objects);
@@ -244,11 +247,12 @@ std::string Emf(int width, int height, const std::vector<TEmfRecord>& records, c
             body.U32(p);
     }
     body.U32(14).U32(20).U32(0).U32(16).U32(20);  // EMR_EOF
-    uint32_t frameRight = static_cast<uint32_t>(width * 2540 / 96), frameBottom = static_cast<uint32_t>(height * 2540 / 96);
+    uint32_t frameRight = static_cast<uint32_t>(width * 2540 / 96),
+             frameBottom = static_cast<uint32_t>(height * 2540 / 96);
     TBytes header;
     header.U32(1).U32(88);
     for (int v : {box.Left, box.Top, box.Right, box.Bottom})
-        header.U32(static_cast<uint32_t>(v));  // bounds, pixels
+        header.U32(static_cast<uint32_t>(v));               // bounds, pixels
     header.U32(0).U32(0).U32(frameRight).U32(frameBottom);  // frame, 1/100 mm
     header.U32(0x464D4520).U32(0x10000).U32(static_cast<uint32_t>(88 + body.Data.size()));
     header.U32(static_cast<uint32_t>(records.size() + 2)).U16(4).U16(0).U32(0).U32(0).U32(0);

@@ -27,7 +27,10 @@ protected:
         Folder->Write("dat/" + name, jpeg ? Jpeg(image, false, false) : Bitmap(image));
     }
 
-    void Click() { Application().Guard([] { Advance(); }); }
+    void Click()
+    {
+        Application().Guard([] { Advance(); });
+    }
     std::string Placement() const
     {
         return Image1.Visible ? std::to_string(Image1.Width) + "x" + std::to_string(Image1.Height) + "@" +

@@ -14,11 +14,15 @@ TEST(ShiftJis, ConvertsCodePage932ForDisplay)
 TEST(ShiftJis, BytesThatDoNotConvertBecomeReplacementCharacters)
 {
     const std::string bad = "\xEF\xBF\xBD";
-    EXPECT_EQ(Sjis::ToUtf8("a\x80" "b"), "a" + bad + "b");
+    EXPECT_EQ(Sjis::ToUtf8("a\x80"
+                           "b"),
+              "a" + bad + "b");
     EXPECT_EQ(Sjis::ToUtf8("\x88"), bad) << "a lead byte at the end";
     EXPECT_EQ(Sjis::ToUtf8("\x88 x"), bad + " x");
     EXPECT_EQ(Sjis::ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
-    EXPECT_EQ(Sjis::FromUtf8("\xFF" "a"), "?a");
+    EXPECT_EQ(Sjis::FromUtf8("\xFF"
+                             "a"),
+              "?a");
     EXPECT_EQ(Sjis::FromUtf8("x😀y"), "x?y") << "one mark for a character with no Shift-JIS form";
 }
 

@@ -1,11 +1,11 @@
 // The main loop in simulated time: the test's clock only moves when the loop waits, so every
 // firing time is exact and a loop that spins instead of waiting shows up as a count of passes.
+#include "timing/MyTime.h"
 #include "engine/UnitRK.h"
 #include "platform/Application.h"
 #include "platform/Errors.h"
 #include "sound/MyMidi.h"
 #include "sound/MyWave.h"
-#include "timing/MyTime.h"
 
 #include <gtest/gtest.h>
 
@@ -193,8 +193,8 @@ TEST_F(MainLoopTest, StoppedMusicIsRestartedAndClosedMusicIsNoLongerPolled)
     };
     Sent.clear();
     MyTime::MainLoop();
-    EXPECT_EQ(Sent, (Strings{"status Midi1 mode", "status Midi1 mode", "play Midi1 from 0", "close Midi1",
-                             "close Midi1"}));
+    EXPECT_EQ(Sent,
+              (Strings{"status Midi1 mode", "status Midi1 mode", "play Midi1 from 0", "close Midi1", "close Midi1"}));
 }
 
 TEST_F(MainLoopTest, PendingStoryStepRunsWhenTimer2Fires)

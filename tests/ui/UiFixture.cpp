@@ -101,8 +101,8 @@ void UiTest::Press(int x, int y, Uint8 button, Uint8 clicks)
 {
     SDL_Event e{};
     e.type = SDL_MOUSEBUTTONDOWN;
-    e.button = SDL_MouseButtonEvent{SDL_MOUSEBUTTONDOWN, 0, SDL_GetWindowID(Backend->Window()), 0, button,
-                                    SDL_PRESSED, clicks, 0, x, y};
+    e.button = SDL_MouseButtonEvent{
+        SDL_MOUSEBUTTONDOWN, 0, SDL_GetWindowID(Backend->Window()), 0, button, SDL_PRESSED, clicks, 0, x, y};
     SDL_PushEvent(&e);
 }
 
@@ -110,8 +110,8 @@ void UiTest::Release(int x, int y, Uint8 button, Uint8 clicks)
 {
     SDL_Event e{};
     e.type = SDL_MOUSEBUTTONUP;
-    e.button = SDL_MouseButtonEvent{SDL_MOUSEBUTTONUP, 0, SDL_GetWindowID(Backend->Window()), 0, button,
-                                    SDL_RELEASED, clicks, 0, x, y};
+    e.button = SDL_MouseButtonEvent{
+        SDL_MOUSEBUTTONUP, 0, SDL_GetWindowID(Backend->Window()), 0, button, SDL_RELEASED, clicks, 0, x, y};
     SDL_PushEvent(&e);
 }
 
@@ -185,7 +185,4 @@ void UiTest::ExpectMatchesReference(const std::string& name) const
     }
 }
 
-std::string UiTest::MessageText() const
-{
-    return Sjis::ToUtf8(Sjis::ReplaceAll(Form->LabMain.Caption, "\r\n", "|"));
-}
+std::string UiTest::MessageText() const { return Sjis::ToUtf8(Sjis::ReplaceAll(Form->LabMain.Caption, "\r\n", "|")); }

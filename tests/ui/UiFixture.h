@@ -34,10 +34,20 @@ protected:
 
     void Press(int x, int y, Uint8 button = SDL_BUTTON_LEFT, Uint8 clicks = 1);
     void Release(int x, int y, Uint8 button = SDL_BUTTON_LEFT, Uint8 clicks = 1);
-    void Click(int x, int y, Uint8 button = SDL_BUTTON_LEFT) { Press(x, y, button); Release(x, y, button); Pump(); }
+    void Click(int x, int y, Uint8 button = SDL_BUTTON_LEFT)
+    {
+        Press(x, y, button);
+        Release(x, y, button);
+        Pump();
+    }
     void Move(int x, int y);
     void Key(SDL_Keycode key, bool down, Uint16 mod = KMOD_NONE);
-    void Tap(SDL_Keycode key, Uint16 mod = KMOD_NONE) { Key(key, true, mod); Key(key, false, mod); Pump(); }
+    void Tap(SDL_Keycode key, Uint16 mod = KMOD_NONE)
+    {
+        Key(key, true, mod);
+        Key(key, false, mod);
+        Pump();
+    }
 
     // The window's pixels as they are now.
     TRgbImage Screen() const;

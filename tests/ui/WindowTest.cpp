@@ -48,9 +48,9 @@ TEST_F(UiTest, FourChoicesShowInTwoColumnsAndTheOneUnderTheMouseIsInverted)
     EXPECT_EQ(Form->Label0.Width, 72);
     EXPECT_TRUE(Form->Label3.Visible);
     EXPECT_FALSE(Form->Label4.Visible);
-    EXPECT_GT(Count(TextLeft, Line1, ColumnWidth, LineHeight, White), 10);      // 東へ
+    EXPECT_GT(Count(TextLeft, Line1, ColumnWidth, LineHeight, White), 10);       // 東へ
     EXPECT_GT(Count(TextLeft, Line1 + 30, ColumnWidth, LineHeight, White), 10);  // 南へ
-    EXPECT_GT(Count(RightColumn, Line1, ColumnWidth, LineHeight, White), 10);   // 北へ
+    EXPECT_GT(Count(RightColumn, Line1, ColumnWidth, LineHeight, White), 10);    // 北へ
 
     Move(RightColumn + 30, Line1 + 5);
     // Inverted: white background, black text.
@@ -131,8 +131,8 @@ TEST_F(UiTest, ThePictureShowsCentredAndABrokenOneIsReportedOnce)
         pixels += std::string("\xFF\x00\x00", 3);  // blue (B, G, R)
     for (int i = 0; i < 4; ++i)
         pixels += std::string("\x00\x00\xFF", 3);  // red
-    bmp += le32(54 + uint32_t(pixels.size())) + le32(0) + le32(54) + le32(40) + le32(4) + le32(2) + le16(1) +
-           le16(24) + le32(0) + le32(uint32_t(pixels.size())) + le32(2835) + le32(2835) + le32(0) + le32(0) + pixels;
+    bmp += le32(54 + uint32_t(pixels.size())) + le32(0) + le32(54) + le32(40) + le32(4) + le32(2) + le16(1) + le16(24) +
+           le32(0) + le32(uint32_t(pixels.size())) + le32(2835) + le32(2835) + le32(0) + le32(0) + pixels;
     WriteFile("dat/pic.bmp", bmp);
     Open();
     UnitRK::AutoTick();

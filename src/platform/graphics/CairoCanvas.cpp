@@ -1,9 +1,7 @@
 #include "CairoCanvas.h"
 
 TCairoCanvas::TCairoCanvas(int width, int height, TColor backdrop)
-    : Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
-      Cr(cairo_create(Surface)),
-      Width(width),
+    : Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)), Cr(cairo_create(Surface)), Width(width),
       Height(height)
 {
     SetSourceColour(Cr, backdrop);
@@ -33,7 +31,8 @@ TRgbImage TCairoCanvas::Pixels()
     for (int y = 0; y < Height; ++y) {
         const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
         for (int x = 0; x < Width; ++x)
-            image.Pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)] = row[x] & 0xFFFFFF;
+            image.Pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)] =
+                row[x] & 0xFFFFFF;
     }
     return image;
 }

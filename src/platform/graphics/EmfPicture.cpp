@@ -1,10 +1,10 @@
 #include "EmfPicture.h"
 
 #include "CairoCanvas.h"
-#include "platform/Errors.h"
 #include "LittleEndian.h"
 #include "MetafileSize.h"
 #include "PictureLimits.h"
+#include "platform/Errors.h"
 
 #include <emf2svg.h>
 #include <librsvg/rsvg.h>
@@ -23,8 +23,8 @@ struct TRect32 {
 };
 
 struct TEmfHeader {
-    TRect32 Bounds;  // device pixels of the reference device
-    TRect32 Frame;   // hundredths of a millimetre
+    TRect32 Bounds;                     // device pixels of the reference device
+    TRect32 Frame;                      // hundredths of a millimetre
     int32_t DeviceWidth, DeviceHeight;  // reference device, pixels
     int32_t DeviceWidthMm, DeviceHeightMm;
 };
@@ -108,8 +108,8 @@ void DrawSvg(cairo_t* cr, const std::string& svg, const TEmfHeader& h, TPixelSiz
     cairo_save(cr);
     if (frameWidth > 0 && frameHeight > 0)
         cairo_scale(cr, size.Width / frameWidth, size.Height / frameHeight);
-    RsvgRectangle viewport{h.Bounds.Left - frameLeft, h.Bounds.Top - frameTop,
-                           double(h.Bounds.Right) - h.Bounds.Left, double(h.Bounds.Bottom) - h.Bounds.Top};
+    RsvgRectangle viewport{h.Bounds.Left - frameLeft, h.Bounds.Top - frameTop, double(h.Bounds.Right) - h.Bounds.Left,
+                           double(h.Bounds.Bottom) - h.Bounds.Top};
     gboolean drawn = rsvg_handle_render_document(handle, cr, &viewport, &error);
     cairo_restore(cr);
     g_object_unref(handle);

@@ -18,7 +18,7 @@ struct TRegistered {
 };
 
 constexpr TRegistered Registered[] = {
-    {"bmp", TFormat::Bitmap}, {"ico", TFormat::Icon},  {"wmf", TFormat::Metafile},
+    {"bmp", TFormat::Bitmap},   {"ico", TFormat::Icon}, {"wmf", TFormat::Metafile},
     {"emf", TFormat::Metafile}, {"jpg", TFormat::Jpeg}, {"jpeg", TFormat::Jpeg},
 };
 
@@ -46,11 +46,16 @@ bool IsPictureExtension(const std::string& extension) { return FormatOf(extensio
 std::shared_ptr<TGraphic> LoadGraphic(const std::string& extension, std::string file, TColor backdrop)
 {
     switch (FormatOf(extension)) {
-    case TFormat::Bitmap: return LoadBitmapPicture(file);
-    case TFormat::Icon: return LoadIconPicture(file, backdrop);
-    case TFormat::Metafile: return LoadMetafile(file, backdrop);
-    case TFormat::Jpeg: return std::make_shared<TJpegGraphic>(std::move(file));
-    case TFormat::None: break;
+    case TFormat::Bitmap:
+        return LoadBitmapPicture(file);
+    case TFormat::Icon:
+        return LoadIconPicture(file, backdrop);
+    case TFormat::Metafile:
+        return LoadMetafile(file, backdrop);
+    case TFormat::Jpeg:
+        return std::make_shared<TJpegGraphic>(std::move(file));
+    case TFormat::None:
+        break;
     }
     throw UnknownExtensionError(extension);
 }

@@ -1,7 +1,7 @@
 #include "IconDirectory.h"
 
-#include "platform/Errors.h"
 #include "LittleEndian.h"
+#include "platform/Errors.h"
 
 namespace IconDirectory {
 namespace {
@@ -36,10 +36,7 @@ std::optional<TEntry> ReadEntry(const TLittleEndian& in, size_t at)
     return e;
 }
 
-bool Better(const TEntry& a, const TEntry& b)
-{
-    return a.Pixels != b.Pixels ? a.Pixels > b.Pixels : a.Depth > b.Depth;
-}
+bool Better(const TEntry& a, const TEntry& b) { return a.Pixels != b.Pixels ? a.Pixels > b.Pixels : a.Depth > b.Depth; }
 
 }  // namespace
 

@@ -10,7 +10,9 @@
 class TLittleEndian {
 public:
     TLittleEndian(const std::string& bytes, std::function<void()> raiseDamaged)
-        : Bytes(bytes), RaiseDamaged(std::move(raiseDamaged)) {}
+        : Bytes(bytes), RaiseDamaged(std::move(raiseDamaged))
+    {
+    }
 
     size_t Size() const { return Bytes.size(); }
     uint8_t U8(size_t at) const { return static_cast<uint8_t>(Bytes[Check(at, 1)]); }

@@ -1,8 +1,8 @@
 #include "SdlPicture.h"
 
-#include "platform/Errors.h"
 #include "IconDirectory.h"
 #include "PictureLimits.h"
+#include "platform/Errors.h"
 
 #include <SDL.h>
 #include <SDL_image.h>

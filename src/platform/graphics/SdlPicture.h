@@ -14,5 +14,6 @@ std::shared_ptr<TGraphic> LoadBitmapPicture(const std::string& file);
 // An icon shows its largest bitmap image (see IconDirectory). The pixels its mask leaves out show
 // `backdrop` (the colour of what the picture lies on), as an icon is drawn over its parent's
 // background; SDL_image takes transparency from the mask alone, as the systems of this program's
-// time did, so a 32-bit icon's alpha channel does not blend. Raises "アイコンが無効です" for a file that does not decode.
+// time did, so a 32-bit icon's alpha channel does not blend. Raises "アイコンが無効です" for a file that does not
+// decode.
 std::shared_ptr<TGraphic> LoadIconPicture(const std::string& file, TColor backdrop);

@@ -2,8 +2,8 @@
 #include "WmfPlayer.h"
 
 #include "CairoCanvas.h"
-#include "platform/Errors.h"
 #include "SdlPicture.h"
+#include "platform/Errors.h"
 
 namespace {
 
@@ -61,8 +61,9 @@ void TWmfPlayer::DibStretchBlt(const TRecord& r)
 {
     uint32_t op = static_cast<uint16_t>(Param(r, 0)) | (uint32_t{static_cast<uint16_t>(Param(r, 1))} << 16);
     if (r.Words <= 11) {
-        FillBlit({op, 0, 0, 0, 0, double(Param(r, 10)), double(Param(r, 9)), double(Param(r, 8)), double(Param(r, 7)), 0},
-                 op);
+        FillBlit(
+            {op, 0, 0, 0, 0, double(Param(r, 10)), double(Param(r, 9)), double(Param(r, 8)), double(Param(r, 7)), 0},
+            op);
         return;
     }
     Blit(r, {op, double(Param(r, 5)), double(Param(r, 4)), double(Param(r, 3)), double(Param(r, 2)),
@@ -74,8 +75,9 @@ void TWmfPlayer::DibBitBlt(const TRecord& r)
 {
     uint32_t op = static_cast<uint16_t>(Param(r, 0)) | (uint32_t{static_cast<uint16_t>(Param(r, 1))} << 16);
     if (r.Words <= 9) {
-        FillBlit({op, 0, 0, 0, 0, double(Param(r, 8)), double(Param(r, 7)), double(Param(r, 6)), double(Param(r, 5)), 0},
-                 op);
+        FillBlit(
+            {op, 0, 0, 0, 0, double(Param(r, 8)), double(Param(r, 7)), double(Param(r, 6)), double(Param(r, 5)), 0},
+            op);
         return;
     }
     double w = Param(r, 5), h = Param(r, 4);
@@ -120,8 +122,8 @@ void TWmfPlayer::Blit(const TRecord& r, const TBlit& blit)
     bool bottomUp = static_cast<signed char>(dib[11]) >= 0;
     double srcTop = bottomUp ? pixels.Height - blit.SrcY - blit.SrcHeight : blit.SrcY;
     cairo_surface_t* source = cairo_image_surface_create_for_data(
-        reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(pixels.Pixels.data())), CAIRO_FORMAT_RGB24,
-        pixels.Width, pixels.Height, pixels.Width * 4);
+        reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(pixels.Pixels.data())), CAIRO_FORMAT_RGB24, pixels.Width,
+        pixels.Height, pixels.Width * 4);
     cairo_save(Cr);
     cairo_new_path(Cr);
     cairo_rectangle(Cr, x, y, w, h);

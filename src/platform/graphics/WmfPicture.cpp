@@ -1,11 +1,11 @@
 #include "WmfPicture.h"
 
 #include "CairoCanvas.h"
-#include "platform/Errors.h"
 #include "LittleEndian.h"
 #include "MetafileSize.h"
 #include "PictureLimits.h"
 #include "WmfPlayer.h"
+#include "platform/Errors.h"
 
 namespace {
 

@@ -91,23 +91,47 @@ TColor TWmfPlayer::ColourParam(const TRecord& r, size_t index) const
 void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
 {
     switch (function) {
-    case MetaSaveDc: Saved.push_back(State); break;
-    case MetaRestoreDc: RestoreDc(Param(r, 0)); break;
-    case MetaSetBkMode: State.OpaqueBackground = Param(r, 0) == 2; break;
-    case MetaSetPolyFillMode: State.Winding = Param(r, 0) == 2; break;
-    case MetaSetTextAlign: State.TextAlign = Param(r, 0); break;
-    case MetaSetBkColor: State.BkColour = ColourParam(r, 0); break;
-    case MetaSetTextColor: State.TextColour = ColourParam(r, 0); break;
-    case MetaSetWindowOrg: State.Window.OrgY = Param(r, 0); State.Window.OrgX = Param(r, 1); break;
+    case MetaSaveDc:
+        Saved.push_back(State);
+        break;
+    case MetaRestoreDc:
+        RestoreDc(Param(r, 0));
+        break;
+    case MetaSetBkMode:
+        State.OpaqueBackground = Param(r, 0) == 2;
+        break;
+    case MetaSetPolyFillMode:
+        State.Winding = Param(r, 0) == 2;
+        break;
+    case MetaSetTextAlign:
+        State.TextAlign = Param(r, 0);
+        break;
+    case MetaSetBkColor:
+        State.BkColour = ColourParam(r, 0);
+        break;
+    case MetaSetTextColor:
+        State.TextColour = ColourParam(r, 0);
+        break;
+    case MetaSetWindowOrg:
+        State.Window.OrgY = Param(r, 0);
+        State.Window.OrgX = Param(r, 1);
+        break;
     case MetaSetWindowExt:
         if (Param(r, 0) != 0 && Param(r, 1) != 0) {
             State.Window.ExtY = Param(r, 0);
             State.Window.ExtX = Param(r, 1);
         }
         break;
-    case MetaMoveTo: State.CurY = Param(r, 0); State.CurX = Param(r, 1); break;
-    case MetaLineTo: DrawLineTo(r); break;
-    case MetaSelectObject: SelectObject(static_cast<uint16_t>(Param(r, 0))); break;
+    case MetaMoveTo:
+        State.CurY = Param(r, 0);
+        State.CurX = Param(r, 1);
+        break;
+    case MetaLineTo:
+        DrawLineTo(r);
+        break;
+    case MetaSelectObject:
+        SelectObject(static_cast<uint16_t>(Param(r, 0)));
+        break;
     case MetaDeleteObject:
         if (size_t i = static_cast<uint16_t>(Param(r, 0)); i < Objects.size())
             Objects[i].reset();
@@ -115,24 +139,46 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
     case MetaCreatePenIndirect:
         CreateObject(TPen{Param(r, 0) & 0x0F, Param(r, 1), ColourParam(r, 3)});
         break;
-    case MetaCreateBrushIndirect: CreateObject(TBrush{Param(r, 0), ColourParam(r, 1)}); break;
+    case MetaCreateBrushIndirect:
+        CreateObject(TBrush{Param(r, 0), ColourParam(r, 1)});
+        break;
     case MetaCreateFontIndirect:
-        CreateObject(TFont{Param(r, 0), Param(r, 4), (Param(r, 5) & 0xFF) != 0, Param(r, 2),
-                           (Param(r, 8) >> 8 & 0x03) == 1});
+        CreateObject(
+            TFont{Param(r, 0), Param(r, 4), (Param(r, 5) & 0xFF) != 0, Param(r, 2), (Param(r, 8) >> 8 & 0x03) == 1});
         break;
     case MetaCreatePalette:
     case MetaDibCreatePatternBrush:
     case MetaCreatePatternBrush:
-    case MetaCreateRegion: CreateObject(TOther{}); break;
-    case MetaRectangle: DrawRectangle(r); break;
-    case MetaRoundRect: DrawRoundRect(r); break;
-    case MetaEllipse: DrawEllipse(r); break;
-    case MetaArc: DrawArc(r, ArcOnly); break;
-    case MetaPie: DrawArc(r, ArcPie); break;
-    case MetaChord: DrawArc(r, ArcChord); break;
-    case MetaPolygon: DrawPoly(r, true); break;
-    case MetaPolyline: DrawPoly(r, false); break;
-    case MetaPolyPolygon: DrawPolyPolygon(r); break;
+    case MetaCreateRegion:
+        CreateObject(TOther{});
+        break;
+    case MetaRectangle:
+        DrawRectangle(r);
+        break;
+    case MetaRoundRect:
+        DrawRoundRect(r);
+        break;
+    case MetaEllipse:
+        DrawEllipse(r);
+        break;
+    case MetaArc:
+        DrawArc(r, ArcOnly);
+        break;
+    case MetaPie:
+        DrawArc(r, ArcPie);
+        break;
+    case MetaChord:
+        DrawArc(r, ArcChord);
+        break;
+    case MetaPolygon:
+        DrawPoly(r, true);
+        break;
+    case MetaPolyline:
+        DrawPoly(r, false);
+        break;
+    case MetaPolyPolygon:
+        DrawPolyPolygon(r);
+        break;
     case MetaSetPixel: {
         TColor colour = ColourParam(r, 0);
         SetSourceColour(Cr, colour);
@@ -140,12 +186,23 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
         cairo_fill(Cr);
         break;
     }
-    case MetaTextOut: TextOut(r); break;
-    case MetaExtTextOut: ExtTextOut(r); break;
-    case MetaStretchDib: StretchDib(r); break;
-    case MetaDibStretchBlt: DibStretchBlt(r); break;
-    case MetaDibBitBlt: DibBitBlt(r); break;
-    default: break;  // not drawn: see the class comment
+    case MetaTextOut:
+        TextOut(r);
+        break;
+    case MetaExtTextOut:
+        ExtTextOut(r);
+        break;
+    case MetaStretchDib:
+        StretchDib(r);
+        break;
+    case MetaDibStretchBlt:
+        DibStretchBlt(r);
+        break;
+    case MetaDibBitBlt:
+        DibBitBlt(r);
+        break;
+    default:
+        break;  // not drawn: see the class comment
     }
 }
 
@@ -175,8 +232,8 @@ void TWmfPlayer::SelectObject(int index)
 // A negative argument counts back from the latest save; a positive one names a save level.
 void TWmfPlayer::RestoreDc(int which)
 {
-    size_t keep = which < 0 ? (Saved.size() >= size_t(-which) ? Saved.size() - size_t(-which) : Saved.size())
-                            : size_t(which - 1);
+    size_t keep =
+        which < 0 ? (Saved.size() >= size_t(-which) ? Saved.size() - size_t(-which) : Saved.size()) : size_t(which - 1);
     if (which == 0 || keep >= Saved.size())
         return;
     State = Saved[keep];
@@ -267,7 +324,8 @@ void TWmfPlayer::DrawRoundRect(const TRecord& r)
         return;
     }
     const double quarter = std::numbers::pi / 2;
-    double corners[4][3] = {{x1 - w, y0 + h, -quarter}, {x1 - w, y1 - h, 0}, {x0 + w, y1 - h, quarter}, {x0 + w, y0 + h, 2 * quarter}};
+    double corners[4][3] = {
+        {x1 - w, y0 + h, -quarter}, {x1 - w, y1 - h, 0}, {x0 + w, y1 - h, quarter}, {x0 + w, y0 + h, 2 * quarter}};
     cairo_new_sub_path(Cr);
     for (auto& c : corners) {
         cairo_save(Cr);

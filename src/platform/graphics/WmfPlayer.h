@@ -100,9 +100,9 @@ private:
 
     struct TBlit {
         uint32_t RasterOp;
-        double SrcX, SrcY, SrcWidth, SrcHeight;  // bitmap pixels
+        double SrcX, SrcY, SrcWidth, SrcHeight;      // bitmap pixels
         double DestX, DestY, DestWidth, DestHeight;  // logical units
-        size_t DibWord;  // parameter index where the bitmap starts; 0 when there is none
+        size_t DibWord;                              // parameter index where the bitmap starts; 0 when there is none
     };
     void StretchDib(const TRecord& r);
     void DibStretchBlt(const TRecord& r);

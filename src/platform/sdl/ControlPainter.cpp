@@ -134,8 +134,8 @@ void TControlPainter::PaintPanel(SDL_Surface* target, const TControl& panel, con
         DrawBevel(target, box, clip, SystemColors::Shadow3D, SystemColors::Highlight3D);
 }
 
-void TControlPainter::PaintButton(SDL_Surface* target, const TButton& button, const SDL_Rect& box,
-                                  const SDL_Rect& clip, const TButtonState& buttons)
+void TControlPainter::PaintButton(SDL_Surface* target, const TButton& button, const SDL_Rect& box, const SDL_Rect& clip,
+                                  const TButtonState& buttons)
 {
     using namespace SystemColors;
     bool pressed = buttons.Pressed == &button;
@@ -170,9 +170,9 @@ void TControlPainter::PaintImage(SDL_Surface* target, TImage& image, const SDL_R
     if (!pixels || pixels->Width <= 0 || pixels->Height <= 0 ||
         pixels->Pixels.size() < size_t(pixels->Width) * size_t(pixels->Height))
         return;
-    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint32_t*>(pixels->Pixels.data()), pixels->Width, pixels->Height, 32, pixels->Width * 4,
-        SDL_PIXELFORMAT_XRGB8888);
+    SDL_Surface* source =
+        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels->Pixels.data()), pixels->Width, pixels->Height,
+                                           32, pixels->Width * 4, SDL_PIXELFORMAT_XRGB8888);
     if (!source)
         return;
     SDL_SetClipRect(target, &clip);

@@ -14,7 +14,7 @@
 // A stretch of one line between tabs.
 struct TTextSegment {
     bool Tab = false;
-    std::string Sjis;                 // the characters to draw, "&" markers removed
+    std::string Sjis;                // the characters to draw, "&" markers removed
     std::vector<size_t> Underlined;  // byte offsets in Sjis of characters to underline
 };
 
@@ -33,8 +33,8 @@ public:
 
     // Draws `caption` from the top of `box`, left-aligned or each line centred, in the font's
     // colour; nothing outside `clip` is touched.
-    void Draw(SDL_Surface* target, const SDL_Rect& box, const SDL_Rect& clip, const TFont& font,
-              TAlignment alignment, const std::string& caption, bool prefixes = true);
+    void Draw(SDL_Surface* target, const SDL_Rect& box, const SDL_Rect& clip, const TFont& font, TAlignment alignment,
+              const std::string& caption, bool prefixes = true);
 
 private:
     int TabWidth(const TFont& font);

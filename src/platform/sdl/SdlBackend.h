@@ -66,9 +66,9 @@ private:
     SDL_Window* MainWindow = nullptr;
     std::optional<SDL_Event> Held;  // an event WaitForEvent took off SDL's queue
 
-    TControl* MouseDownOn = nullptr;  // the control a left press started on
-    TButton* Captured = nullptr;      // the button held down by the mouse
-    const TButton* Pressed = nullptr; // drawn pushed in
+    TControl* MouseDownOn = nullptr;   // the control a left press started on
+    TButton* Captured = nullptr;       // the button held down by the mouse
+    const TButton* Pressed = nullptr;  // drawn pushed in
     const TButton* Focused = nullptr;
     bool SpaceHeld = false;
     bool QuitRequested = false;

@@ -40,7 +40,8 @@ TFontCache::TFontCache(const std::string& family)
     Path = MatchFontFile(family);
     TTF_Font* probe = Path.empty() ? nullptr : TTF_OpenFont(Path.c_str(), 12);
     if (!probe) {
-        std::string why = Path.empty() ? "no font found for " + family : "cannot open font " + Path + ": " + TTF_GetError();
+        std::string why =
+            Path.empty() ? "no font found for " + family : "cannot open font " + Path + ": " + TTF_GetError();
         TTF_Quit();
         throw Exception(Sjis::FromUtf8(why));
     }

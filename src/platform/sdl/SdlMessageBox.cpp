@@ -13,7 +13,10 @@ constexpr int IconSize = 32;
 constexpr int ButtonWidth = 75, ButtonHeight = 23;
 const TFont BoxFont{Colors::Black, 12, false};
 
-bool Inside(const SDL_Rect& box, int x, int y) { return x >= box.x && y >= box.y && x < box.x + box.w && y < box.y + box.h; }
+bool Inside(const SDL_Rect& box, int x, int y)
+{
+    return x >= box.x && y >= box.y && x < box.x + box.w && y < box.y + box.h;
+}
 
 }  // namespace
 
@@ -132,8 +135,8 @@ void TSdlMessageBox::Run(const std::string& textSjis, const std::string& caption
         x = std::max(0, ox + (ow - layout.Width) / 2);
         y = std::max(0, oy + (oh - layout.Height) / 2);
     }
-    SDL_Window* box = SDL_CreateWindow(Sjis::ToUtf8(captionSjis).c_str(), x, y, layout.Width, layout.Height,
-                                       SDL_WINDOW_SKIP_TASKBAR);
+    SDL_Window* box =
+        SDL_CreateWindow(Sjis::ToUtf8(captionSjis).c_str(), x, y, layout.Width, layout.Height, SDL_WINDOW_SKIP_TASKBAR);
     if (!box) {
         SDL_Log("%s: %s", Sjis::ToUtf8(captionSjis).c_str(), Sjis::ToUtf8(textSjis).c_str());
         return;

@@ -42,8 +42,7 @@ public:
 private:
     void Draw(SDL_Window* box, const TMessageBoxLayout& layout, const std::string& textSjis, bool pressed);
     // Handles one event; returns true when the box is to close.
-    bool Handle(const SDL_Event& event, SDL_Window* box, const TMessageBoxLayout& layout, bool& pressed,
-                bool& quit);
+    bool Handle(const SDL_Event& event, SDL_Window* box, const TMessageBoxLayout& layout, bool& pressed, bool& quit);
 
     TControlPainter& Painter;
     SDL_Window* Owner;
