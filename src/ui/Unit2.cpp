@@ -191,10 +191,18 @@ void TForm1::FormCreate()
         loads.push_back(static_cast<TButton*>(Selects[n]));
     UnitRK::BindControls(&LabMain, &Image1, choices, &PanelCg, &Page1, &Page2, loads);
     UnitRK::ResetEngine();
-    if (UnitRK::LoadScript(UnitRK::ScriptPath)) {
+    if (!UnitRK::LoadScript(UnitRK::ScriptPath))
+        return;
+    // Timer 2 carries the story on after every command, so it runs whatever the first step
+    // did: a first line that fails is reported, and once a click gets past it the commands
+    // after it still go on by themselves.
+    try {
         UnitRK::Advance();
+    } catch (...) {
         MyTime::SetTimerInterval(2, 100);
+        throw;
     }
+    MyTime::SetTimerInterval(2, 100);
 }
 
 void TForm1::FormPaint(TControl&) { MyTime::MainLoop(); }

@@ -34,6 +34,17 @@ TEST(MidiFile, TimeCodeDivisionCountsFramesAndTicks)
                      100.0);
 }
 
+TEST(MidiFile, ARiffMidiFileGivesTheMidiFileItWraps)
+{
+    std::string midi = PianoMidi(3);
+    std::string riff = RiffMidi(midi);
+    EXPECT_EQ(MidiFromRiff(riff).value_or(""), midi);
+    EXPECT_FALSE(MidiFromRiff(midi).has_value());
+    EXPECT_FALSE(MidiFromRiff(SineWav(440, 10)).has_value());
+    for (size_t n = 0; n < riff.size(); ++n)  // every cut is read safely; a cut data chunk gives what it has
+        EXPECT_EQ(MidiFromRiff(riff.substr(0, n)).value_or(""), n >= 32 ? midi.substr(0, n - 32) : "") << n;
+}
+
 TEST(MidiFile, DamagedOrForeignFilesGiveNoLength)
 {
     EXPECT_FALSE(MidiEventsLengthMs("RIFF....WAVEfmt ").has_value());

@@ -64,6 +64,22 @@ inline std::string PianoMidi(int notes)
     return MidiFile(0, 96, {t});
 }
 
+// A RIFF MIDI file (.rmi) wrapping `midi`, after an odd-sized chunk it must skip.
+inline std::string RiffMidi(const std::string& midi)
+{
+    std::string body = "RMIDINFO";
+    Put(body, 3, 4, false);
+    body += std::string("abc") + '\0';  // padded to an even length
+    body += "data";
+    Put(body, static_cast<uint32_t>(midi.size()), 4, false);
+    body += midi;
+    if (midi.size() % 2)
+        body += '\0';
+    std::string f = "RIFF";
+    Put(f, static_cast<uint32_t>(body.size()), 4, false);
+    return f + body;
+}
+
 // 16-bit mono PCM at 22050 Hz, a sine of `hz` at half scale.
 inline std::string SineWav(double hz, int ms)
 {

@@ -10,7 +10,9 @@ namespace {
 
 class BadInputTest : public EngineTest {
 protected:
-    // Clicks, ticks and menu picks until the story ends or `steps` run out.
+    // Clicks, ticks and menu picks until the story ends or `steps` run out. The only error a
+    // loaded script can raise is the range error of a line with 16 or more "@", and the current
+    // line never leaves the script.
     void PlayThrough(int steps)
     {
         for (int i = 0; i < steps && !Application().Terminated(); ++i) {
@@ -19,7 +21,16 @@ protected:
             if (Rk.Choosing)
                 Application().Guard([] { SelectChoice(0); });
             Pump();
+            ExpectOnlyRangeErrors();
+            ASSERT_GE(Rk.CurLine, 0);
+            ASSERT_LE(Rk.CurLine, Rk.LineTotal);
         }
+    }
+    void ExpectOnlyRangeErrors()
+    {
+        for (const TShownBox& box : Backend.Boxes)
+            EXPECT_EQ(box.Text, "範囲チェックエラー.");
+        Backend.Boxes.clear();
     }
 };
 
@@ -37,11 +48,19 @@ TEST_F(BadInputTest, RandomBytesLoadOrFailCleanly)
         }
         WriteScriptBytes(bytes);
         Application().Reset();
+        Application().Title = "zv_rk";
         Backend.Boxes.clear();
+        Rk.LineTotal = Rk.CurLine = 0;
         Application().Guard([this] { Start(); });
+        // Loaded, or refused by the range error with nothing loaded: then the first click ends.
+        ExpectOnlyRangeErrors();
+        ASSERT_LE(Rk.LineTotal, ScriptCapacity);
+        ASSERT_TRUE(Rk.LineTotal == 0 || Rk.ScriptLines[Rk.LineTotal - 1] == "#End");
         PlayThrough(300);
+        if (Rk.LineTotal == 0) {
+            EXPECT_TRUE(Application().Terminated());
+        }
     }
-    SUCCEED();
 }
 
 TEST_F(BadInputTest, AUtf8ScriptPlaysAsBytes)

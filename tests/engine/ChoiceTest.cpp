@@ -52,8 +52,17 @@ TEST_F(ChoiceTest, TwoChoicesFormOneWideColumn)
     EXPECT_EQ(Shown(), "NO|");
 }
 
-TEST_F(ChoiceTest, FourChoicesFormTwoColumns)
+TEST_F(ChoiceTest, ThreeChoicesStayInOneColumnAndTheFourthOpensTheSecond)
 {
+    WriteScript({"a@1", "b@2", "c@3", "text", "@1", "one"});
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(VisibleChoices(), (std::vector<bool>{true, true, true, false, false, false}));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Choices[static_cast<size_t>(i)]->Width, 148);
+    SelectChoice(0);
+    Tick();
+    EXPECT_EQ(Shown(), "one|");
+
     WriteScript({"a@1", "b@2", "c@3", "d@4", "@4", "four"});
     ASSERT_TRUE(Start());
     EXPECT_EQ(VisibleChoices(), (std::vector<bool>{true, true, true, true, false, false}));

@@ -82,6 +82,24 @@ TEST_F(EngineTest, PicturesAreCentredAndKeptWhenTheNextIsMissing)
         EXPECT_EQ(Image1.Left, c.Left) << c.W << "x" << c.H;
         EXPECT_EQ(Image1.Top, c.Top) << c.W << "x" << c.H;
     }
+
+    // A missing file loads nothing: the picture shown before is shown again, centred anew.
+    Services.LoadPictureFile = [](TImage& image, const std::string& path) {
+        if (path == "dat\\p.jpg")
+            image.SetPicture(std::make_shared<TBitmapGraphic>(TRgbImage{100, 50, std::vector<uint32_t>(5000)}));
+    };
+    WriteScript({"#Cg p.jpg", "#Cg", "#Cg gone.jpg"});
+    ASSERT_TRUE(Start());
+    auto shown = Image1.Picture();
+    Image1.Left = Image1.Top = 0;
+    Tick();
+    EXPECT_FALSE(Image1.Visible);
+    Tick();
+    EXPECT_TRUE(Image1.Visible);
+    EXPECT_EQ(Image1.Picture(), shown);
+    EXPECT_EQ(Image1.Left, 28);
+    EXPECT_EQ(Image1.Top, 23);
+    EXPECT_EQ(Rk.CgName, "gone.jpg");
 }
 
 TEST_F(EngineTest, GotoSearchesForwardThenWrapsAround)
@@ -103,6 +121,18 @@ TEST_F(EngineTest, GotoPrefersTheFirstLabelAfterTheCurrentLine)
     ASSERT_TRUE(Start());
     Tick();
     EXPECT_EQ(Shown(), "B|");
+}
+
+TEST_F(EngineTest, GotoNeverExaminesTheCurrentLineAndWrapsToTheFirstMatch)
+{
+    WriteScript({"@a", "A", "@a", "B", "#Goto @a"});
+    ASSERT_TRUE(Start());
+    Rk.CurLine = 2;
+    GotoLabel("@a");
+    EXPECT_EQ(Rk.CurLine, 0) << "the label on the current line is not the one found";
+    Rk.CurLine = 4;
+    GotoLabel("@a");
+    EXPECT_EQ(Rk.CurLine, 0) << "wrapping round, the first match from the top wins";
 }
 
 TEST_F(EngineTest, GotoWithoutAtSignOrUnknownLabelGoesOn)

@@ -68,6 +68,12 @@ TEST_F(LoaderTest, ReadsLinesTheWayTheRuntimeDoes)
     ASSERT_TRUE(Load());
     EXPECT_EQ(Rk.LineTotal, 3);
     EXPECT_EQ(Line(1), "");
+
+    WriteScriptBytes(std::string("text\0more\r\nab//c\0d\r\n", 20));
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(Line(0), "") << "a NUL byte before any // leaves nothing of the line";
+    EXPECT_TRUE(IsBreakLine(Rk.ScriptLines[0]));
+    EXPECT_EQ(Line(1), "ab");
 }
 
 TEST_F(LoaderTest, EmptyFileAndLongLines)
@@ -89,9 +95,11 @@ TEST_F(LoaderTest, SlashRulersAndWordCountsHitTheFieldLimit)
     ASSERT_TRUE(Load());
     EXPECT_EQ(Line(0), "");
 
+    Rk.CurLine = 1;
     WriteScriptBytes("first\r\n" + std::string(32, '/') + "\r\n");
     EXPECT_THROW(Load(), ERangeError);
     EXPECT_EQ(Rk.LineTotal, 2) << "a failed load keeps the old counts";
+    EXPECT_EQ(Rk.CurLine, 1) << "a failed load keeps the old counts";
 
     WriteScriptBytes("a b c d e f g h i j k l m n o p\r\n");
     EXPECT_NO_THROW(Load());
@@ -111,8 +119,10 @@ TEST_F(LoaderTest, HoldsAtMost9999Lines)
 
     WriteScriptBytes(bytes + "one too many\r\n");
     Rk.LineTotal = 0;
+    Rk.CurLine = 7;
     EXPECT_THROW(Load(), ERangeError);
     EXPECT_EQ(Rk.LineTotal, 0);
+    EXPECT_EQ(Rk.CurLine, 7);
 }
 
 TEST_F(LoaderTest, MissingScriptSaysSoAndEnds)

@@ -131,14 +131,20 @@ TEST_F(SaveSlotTest, TheRecordHasTheFixedLayout)
     Rk.CgName = "a.jpg";
     Rk.MidiName = "b.mid";
     Advance();  // the menu: one choice
+    // Values no field starts with, so that each offset is proved by what is found there.
+    Rk.MsgText = "ab\r\n";
+    Rk.MsgLines = 0x01020304;
+    Rk.Stopped = true;
     SaveSlot(0);
     const std::string b = Bytes("save0.dat");
     ASSERT_EQ(b.size(), 2776u);
     auto at = [&](size_t offset, size_t n) { return b.substr(offset, n); };
     EXPECT_EQ(at(0, 4), std::string("\x02\0\0\0", 4)) << "current line, past the menu";
-    EXPECT_EQ(at(4, 1), std::string(1, '\0')) << "the menu cleared the message";
-    EXPECT_EQ(at(260, 4), std::string(4, '\0'));
-    EXPECT_EQ(at(264, 1), std::string(1, '\0'));
+    EXPECT_EQ(at(4, 6), std::string("\x04"
+                                    "ab\r\n\0",
+                                    6));
+    EXPECT_EQ(at(260, 4), "\x04\x03\x02\x01");
+    EXPECT_EQ(at(264, 1), "\x01");
     EXPECT_EQ(at(265, 6), std::string("\x01\0\0\0\0\0", 6));
     EXPECT_EQ(at(280, 3), "\x02Go");
     EXPECT_EQ(at(280 + 64, 1), std::string(1, '\0'));
@@ -340,18 +346,47 @@ TEST_F(SaveSlotTest, CorruptRecordsCannotHurtThePlayer)
     EXPECT_TRUE(Application().Terminated()) << "it wraps round past the script's end, which ends the story";
     Application().Reset();
 
-    // Random records.
+    // Random records, some of them cut short. A whole record loads with every text held to its
+    // field; a short one fails and changes nothing; stepping on fails only with the range error,
+    // and only from a current line outside the table.
     std::mt19937 random(7);
     for (int round = 0; round < 50; ++round) {
+        SCOPED_TRACE(round);
         for (uint8_t& byte : b)
             byte = static_cast<uint8_t>(random());
-        Folder->Write("save0.dat", std::string(b.begin(), b.end()));
-        Application().Guard([] { LoadSlot(0); });
-        for (int i = 0; i < 5; ++i) {
-            Application().Guard([] { Advance(); });
-            Application().Guard([i] { SelectChoice(i); });
-            Application().Guard([] { AutoTick(); });
+        const bool cut = round % 4 == 3;
+        Folder->Write("save0.dat", std::string(b.begin(), cut ? b.begin() + random() % b.size() : b.end()));
+        const std::string stateBefore = std::to_string(Rk.CurLine) + "/" + Rk.MsgText + "/" + Rk.CgName + "/" +
+                                        Rk.MidiName + "/" + std::to_string(Rk.Choosing) + std::to_string(Rk.Stopped);
+        std::string error = ErrorShownBy(LoadSlot, 0);
+        if (cut) {
+            EXPECT_EQ(error, "ファイルの末尾以降を読み込みました.");
+            EXPECT_EQ(std::to_string(Rk.CurLine) + "/" + Rk.MsgText + "/" + Rk.CgName + "/" + Rk.MidiName + "/" +
+                          std::to_string(Rk.Choosing) + std::to_string(Rk.Stopped),
+                      stateBefore);
+        } else {
+            EXPECT_EQ(error, "");
+            EXPECT_LE(Rk.MsgText.size(), 255u);
+            EXPECT_LE(Rk.CgName.size(), 255u);
+            EXPECT_LE(Rk.MidiName.size(), 255u);
+            for (int i = 0; i < 6; ++i) {
+                EXPECT_LE(Choices[size_t(i)]->Caption.size(), 63u);
+                EXPECT_LE(Rk.ChoiceTargets[i].size(), 64u);  // "@" and up to 63 bytes
+            }
         }
+        for (int i = 0; i < 5; ++i) {
+            for (void (*step)(int) :
+                 {+[](int) { Advance(); }, +[](int k) { SelectChoice(k); }, +[](int) { AutoTick(); }}) {
+                const int32_t line = Rk.CurLine;
+                error = ErrorShownBy(step, i);
+                if (!error.empty()) {
+                    EXPECT_EQ(error, "範囲チェックエラー.");
+                    EXPECT_TRUE(line < 0 || line >= ScriptCapacity || Rk.CurLine < 0) << line;
+                }
+            }
+        }
+        Application().Reset();
+        Application().Title = "zv_rk";
     }
 }
 

@@ -61,6 +61,8 @@ TEST(Split, MatchesOnlyOnCharacterBoundaries)
     EXPECT_EQ(SplitAll("\x81\x40\x81\x40", "@"), V{"\x81\x40\x81\x40"});
     // A lead byte right before a single-byte "@" pairs with it as one character.
     EXPECT_EQ(SplitAll("\x88@x", "@"), V{"\x88@x"});
+    // ａ@ is 82 81 40: a full-width blank (81 40) seen from the middle of ａ, but ａ then "@".
+    EXPECT_EQ(SplitAll("\x82\x81@lbl", "@"), (V{"\x82\x81", "lbl"}));
 }
 
 TEST(Split, ANulByteEndsTheText)
@@ -82,8 +84,9 @@ TEST(Split, SeventeenFieldsRaiseTheRangeErrorAfterStoringSixteen)
     EXPECT_EQ(f[15], "");
     Split("a b c d e f g h i j k l m n o p", " ", f, 15);
     EXPECT_EQ(f[15], "p");
-    EXPECT_THROW(Split("a b c d e f g h i j k l m n o p q", " ", f, 15), ERangeError);
-    EXPECT_EQ(f[15], "p") << "fields stored before the error stay stored";
+    EXPECT_THROW(Split("A B C D E F G H I J K L M N O P Q", " ", f, 15), ERangeError);
+    EXPECT_EQ(f[0], "A") << "fields stored before the error stay stored";
+    EXPECT_EQ(f[15], "P") << "fields stored before the error stay stored";
 }
 
 TEST(SplitWords, NormalisesEveryKindOfBlank)
@@ -94,8 +97,12 @@ TEST(SplitWords, NormalisesEveryKindOfBlank)
     EXPECT_EQ(Words(" \t\x81\x40 "), V{});
     // Control bytes at the ends go too; inside they stay.
     EXPECT_EQ(Words("\x01x\x02y\x1F"), V{"x\x02y"});
-    // ァ ends in 0x40 but is no full-width space.
+    // ァ ends in 0x40 but is no full-width space; nor is ａ followed by "@" (82 81 40).
     EXPECT_EQ(Words("\x83\x40\x83\x40"), V{"\x83\x40\x83\x40"});
+    EXPECT_EQ(Words("\x82\x81@b"), V{"\x82\x81@b"});
+    // The test for adjacent blanks ends at a NUL byte as the replacing does, so blanks after it
+    // never keep the loop going; and nothing after it becomes a word.
+    EXPECT_EQ(Words(std::string("x\t\ty\0  \t z", 10)), V{"x"});
 }
 
 TEST(WordIs, IgnoresAsciiCaseOnly)
@@ -118,6 +125,7 @@ TEST(LabelMarks, OnlyASingleByteAtSign)
     EXPECT_FALSE(IsLabelMark("@", 0));
     EXPECT_FALSE(IsLabelMark("\x83\x40", 2));
     EXPECT_TRUE(IsLabelMark("\x83\x40@", 3));
+    EXPECT_TRUE(IsLabelMark("\x82\x81@", 3));
     EXPECT_TRUE(IsBreakLine(""));
     EXPECT_TRUE(IsBreakLine("@top"));
     EXPECT_FALSE(IsBreakLine(" @top"));

@@ -81,6 +81,19 @@ TEST_F(RealAudioTest, MidiMusicSoundsUntilClosed)
     ExpectSoundThenSilence(Written(), 200);
 }
 
+TEST_F(RealAudioTest, RiffMidiMusicSoundsWhateverItsName)
+{
+    for (const char* name : {"song.rmi", "song.mid"}) {
+        Dir.Write(std::string("dat/") + name, SoundTest::RiffMidi(SoundTest::PianoMidi(2)));
+        MyMidi::MidiPlay(std::string("dat\\") + name, true);
+        std::this_thread::sleep_for(600ms);
+        MyMidi::MidiClose();
+        std::this_thread::sleep_for(400ms);
+        SCOPED_TRACE(name);
+        ExpectSoundThenSilence(Written(), 200);
+    }
+}
+
 TEST_F(RealAudioTest, WaveEffectSoundsUntilStopped)
 {
     MyWave::WavePlay("dat\\tone.wav", false);

@@ -105,6 +105,24 @@ TEST_F(UiTest, TabVisitsTheShowingButtonsInTheDesignedOrder)
     EXPECT_EQ(Backend->FocusedButton(), nullptr);  // its page is hidden
 }
 
+TEST_F(UiTest, TheContextMenuKeyAndShiftF10ActAsARightClick)
+{
+    WriteScript(FiveLines);
+    Open();
+    Tap(SDLK_APPLICATION);
+    EXPECT_TRUE(Form->Page2.Visible);
+    Tap(SDLK_APPLICATION);
+    EXPECT_FALSE(Form->Page2.Visible);
+    Tap(SDLK_F10);
+    EXPECT_FALSE(Form->Page2.Visible) << "F10 alone is no context-menu request";
+    Tap(SDLK_F10, KMOD_LSHIFT);
+    EXPECT_TRUE(Form->Page2.Visible);
+    Tap(SDLK_TAB);  // a focused button answers for the page
+    Tap(SDLK_F10, KMOD_RSHIFT);
+    EXPECT_FALSE(Form->Page2.Visible);
+    EXPECT_EQ(MessageText(), "一|");
+}
+
 TEST_F(UiTest, SpacePressesTheFocusedButtonOnRelease)
 {
     WriteScript(FiveLines);

@@ -32,6 +32,19 @@ TRgbImage ReadSurface(SDL_Surface* surface)
     return image;
 }
 
+std::string TinyBitmap()
+{
+    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto le16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
+    std::string pixels;
+    for (int i = 0; i < 4; ++i)
+        pixels += std::string("\xFF\x00\x00", 3);  // blue (B, G, R)
+    for (int i = 0; i < 4; ++i)
+        pixels += std::string("\x00\x00\xFF", 3);  // red
+    return "BM" + le32(54 + uint32_t(pixels.size())) + le32(0) + le32(54) + le32(40) + le32(4) + le32(2) + le16(1) +
+           le16(24) + le32(0) + le32(uint32_t(pixels.size())) + le32(2835) + le32(2835) + le32(0) + le32(0) + pixels;
+}
+
 void UiTest::SetUp()
 {
     char pattern[] = "/tmp/rk-ui-XXXXXX";
@@ -46,7 +59,8 @@ void UiTest::SetUp()
     MyTime::ResetTimers();
     Backend = std::make_unique<TSdlBackend>();
     Backend->MessageBoxShown = [this](SDL_Window* box) {
-        Boxes.push_back({SDL_GetWindowTitle(box), ReadSurface(SDL_GetWindowSurface(box))});
+        Boxes.push_back({SDL_GetWindowTitle(box), ReadSurface(SDL_GetWindowSurface(box)),
+                         Backend->Window() ? ReadSurface(SDL_GetWindowSurface(Backend->Window())) : TRgbImage{}});
         SDL_Event key{};
         key.type = SDL_KEYDOWN;
         key.key.windowID = SDL_GetWindowID(box);

@@ -16,6 +16,7 @@
 struct TBoxSeen {
     std::string Title;  // UTF-8
     TRgbImage Pixels;
+    TRgbImage Behind;  // the main window while the box is up
 };
 
 class UiTest : public ::testing::Test {
@@ -66,3 +67,6 @@ protected:
 };
 
 TRgbImage ReadSurface(SDL_Surface* surface);
+
+// A 24-bit bottom-up bitmap file of 4 × 2 pixels: red on top, blue below.
+std::string TinyBitmap();

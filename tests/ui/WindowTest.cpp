@@ -3,6 +3,11 @@
 #include "UiFixture.h"
 
 #include "engine/UnitRK.h"
+#include "platform/graphics/JpegGraphic.h"
+#include "timing/MyTime.h"
+
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -121,19 +126,7 @@ TEST_F(UiTest, AnErrorDuringCreationIsReportedAndTheWindowStillOpens)
 TEST_F(UiTest, ThePictureShowsCentredAndABrokenOneIsReportedOnce)
 {
     WriteScript({"#Cg pic.bmp", "絵の下の行", "二行目", "三行目"});
-    // A 4 × 2 bitmap, 24 bits, bottom-up: red on top, blue below.
-    std::string bmp = "BM";
-    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-    auto le16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
-    std::string rows = std::string(4, '\0') + "";
-    std::string pixels;
-    for (int i = 0; i < 4; ++i)
-        pixels += std::string("\xFF\x00\x00", 3);  // blue (B, G, R)
-    for (int i = 0; i < 4; ++i)
-        pixels += std::string("\x00\x00\xFF", 3);  // red
-    bmp += le32(54 + uint32_t(pixels.size())) + le32(0) + le32(54) + le32(40) + le32(4) + le32(2) + le16(1) + le16(24) +
-           le32(0) + le32(uint32_t(pixels.size())) + le32(2835) + le32(2835) + le32(0) + le32(0) + pixels;
-    WriteFile("dat/pic.bmp", bmp);
+    WriteFile("dat/pic.bmp", TinyBitmap());
     Open();
     UnitRK::AutoTick();
     Pump();
@@ -169,6 +162,67 @@ TEST_F(UiTest, ThePictureShowsCentredAndABrokenOneIsReportedOnce)
     Pump();
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Title, "zv_rk");
+}
+
+// The first line fails; once a click gets past it, the commands after it go on by themselves,
+// as they do when the first line succeeds: timer 2 runs whatever the first step did.
+TEST_F(UiTest, AStoryWhoseFirstLineFailsGoesOnOnceAClickGetsPastIt)
+{
+    WriteScript({"#Cg pic.bmp", "絵の下の行"});
+    WriteFile("dat/pic.bmp", "BM damaged");
+    // The main loop's clock moves 50 ms at every reading and ends the run after a second.
+    uint32_t now = 0;
+    bool ended = false;
+    MyTime::SetClock([&] {
+        now += 50;
+        if (now > 1000 && !ended) {
+            ended = true;
+            Application().Terminate();
+        }
+        return now;
+    });
+    Open();
+    ASSERT_EQ(Boxes.size(), 1u);
+    WriteFile("dat/pic.bmp", TinyBitmap());
+    Press(60, 120);
+    Release(60, 120);
+    MyTime::MainLoop();
+    EXPECT_TRUE(Form->Image1.Visible);
+    EXPECT_EQ(MessageText(), "絵の下の行|");
+    Click(60, 120, SDL_BUTTON_RIGHT);
+    EXPECT_TRUE(Form->Page2.Visible) << "the data menu opens";
+}
+
+// A JPEG whose damage only decoding meets (here a second frame header after the scan) is reported
+// over the frame with the picture as far as it was decoded, and stays drawn after the report.
+TEST_F(UiTest, APictureThatFailsWhileDecodingIsReportedOverWhatWasDecoded)
+{
+    std::ifstream in(std::string(RK_TEST_IMAGES) + "/testorig.jpg", std::ios::binary);
+    const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t frame = good.find("\xFF\xC0");
+    ASSERT_NE(frame, std::string::npos);
+    size_t length = size_t(uint8_t(good[frame + 2])) << 8 | uint8_t(good[frame + 3]);
+    WriteFile("dat/broken.jpg", good.substr(0, good.size() - 2) + good.substr(frame, length + 2) + "\xFF\xD9");
+    WriteScript({"#Cg broken.jpg", "次の行"});
+    TJpegGraphic reference(good);
+    const TRgbImage& decoded = reference.Render();
+    ASSERT_EQ(decoded.Width, 227);
+    ASSERT_EQ(decoded.Height, 149);
+
+    Open();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Title, "zv_rk");
+    // Centred at -35, -26 in the picture panel, which sits at -1, -1.
+    auto expectPicture = [&](const TRgbImage& window, const char* when) {
+        ASSERT_EQ(window.Width, 154) << when;
+        for (auto [x, y] : {std::pair{0, 0}, {77, 47}, {153, 94}})
+            EXPECT_EQ(window.Pixels[size_t(y * 154 + x)], decoded.Pixels[size_t((y + 27) * 227 + x + 36)])
+                << when << " at " << x << "," << y;
+    };
+    expectPicture(Boxes[0].Behind, "behind the report");
+    Pump();
+    expectPicture(Screen(), "after the report");
+    EXPECT_EQ(Boxes.size(), 1u) << "reported once";
 }
 
 // A damaged save slot can give the choice labels any width at all; drawing and hit-testing

@@ -168,3 +168,28 @@ std::optional<double> MidiEventsLengthMs(const std::string& bytes)
     }
     return TicksToMs(endTick, division, tempos);
 }
+
+std::optional<std::string> MidiFromRiff(const std::string& bytes)
+{
+    auto le32 = [&](size_t at) {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
+        return v;
+    };
+    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "RMID") != 0)
+        return std::nullopt;
+    // Chunks follow one another, each padded to an even length; the RIFF size is not trusted.
+    size_t at = 12;
+    while (at <= bytes.size() && bytes.size() - at >= 8) {
+        size_t size = le32(at + 4);
+        size_t body = at + 8;
+        size_t available = std::min(size, bytes.size() - body);
+        if (bytes.compare(at, 4, "data") == 0)
+            return bytes.substr(body, available);
+        if (size > bytes.size() - body)
+            break;
+        at = body + size + (size & 1);
+    }
+    return std::nullopt;
+}

@@ -9,3 +9,7 @@
 // Milliseconds from the start to the last event of the longest track (its end-of-track mark),
 // following every tempo change. Nothing when the bytes are not a readable MIDI file.
 std::optional<double> MidiEventsLengthMs(const std::string& bytes);
+
+// The Standard MIDI File inside a RIFF MIDI file ("RIFF" ... "RMID", the MIDI file in its "data"
+// chunk), as Windows' sequencer plays it. Nothing when the bytes are no RIFF MIDI file.
+std::optional<std::string> MidiFromRiff(const std::string& bytes);

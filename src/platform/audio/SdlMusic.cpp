@@ -50,6 +50,11 @@ uint32_t TSdlMusic::Load(const std::string& nativePath)
     std::string bytes;
     if (!ReadFileBytes(nativePath, bytes))
         return MciError::FileNotFound;
+    // The sequencer plays a RIFF MIDI file (.rmi, or named .mid) by the MIDI file it wraps; the
+    // mixer knows only the bare one, so that is what it is given.
+    std::optional<std::string> wrapped = MidiFromRiff(bytes);
+    if (wrapped)
+        bytes = *wrapped;
     bool midi = bytes.compare(0, 4, "MThd") == 0;
     // The mixer takes a file named .mid for MIDI whatever it holds, and "plays" garbage in
     // silence; the sequencer refuses it at open.
@@ -64,6 +69,8 @@ uint32_t TSdlMusic::Load(const std::string& nativePath)
         return MciError::CannotLoadDriver;
     if (!EnsureAudioOpen())
         return MciError::CannotLoadDriver;
+    if (wrapped)
+        Unwrapped = std::move(bytes);
     Loading = true;
     Loader = std::thread(&TSdlMusic::LoadInBackground, this, nativePath);
     return MciError::None;
@@ -71,7 +78,11 @@ uint32_t TSdlMusic::Load(const std::string& nativePath)
 
 void TSdlMusic::LoadInBackground(std::string nativePath)
 {
-    _Mix_Music* music = Mix_LoadMUS(nativePath.c_str());
+    // Unwrapped is written before this thread starts and not again while the music lives.
+    _Mix_Music* music =
+        Unwrapped.empty()
+            ? Mix_LoadMUS(nativePath.c_str())
+            : Mix_LoadMUSType_RW(SDL_RWFromConstMem(Unwrapped.data(), static_cast<int>(Unwrapped.size())), MUS_MID, 1);
     std::lock_guard<std::mutex> lock(Guard);
     Music = music;
     Loading = false;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 
 struct _Mix_Music;
@@ -34,7 +35,8 @@ private:
     void LoadInBackground(std::string nativePath);
     void StartLocked();
 
-    std::mutex Guard;  // everything below is shared with the loading thread
+    std::string Unwrapped;  // the MIDI file taken out of a RIFF file, which the mixer reads from
+    std::mutex Guard;       // everything below is shared with the loading thread
     std::thread Loader;
     _Mix_Music* Music = nullptr;
     bool Loading = false;

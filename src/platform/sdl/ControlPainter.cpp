@@ -65,25 +65,39 @@ std::vector<TControl*> TControlPainter::PaintOrder(const TControl& parent)
     return order;
 }
 
-void TControlPainter::PreparePictures(TControl& root)
+std::vector<std::exception_ptr> TControlPainter::PreparePictures(TControl& root)
 {
     Pictures.clear();
-    CollectPictures(root);
+    std::vector<std::exception_ptr> failures;
+    CollectPictures(root, failures);
+    return failures;
 }
 
-void TControlPainter::CollectPictures(TControl& root)
+void TControlPainter::CollectPictures(TControl& root, std::vector<std::exception_ptr>& failures)
 {
     if (!root.Visible)
         return;
     if (root.Kind() == TControlKind::Image) {
         auto& image = static_cast<TImage&>(root);
         const TRgbImage* pixels = nullptr;
-        if (image.Picture())
-            Application().Guard([&] { pixels = &image.Picture()->Render(); });
+        if (image.Picture()) {
+            try {
+                pixels = &image.Picture()->Render();
+            } catch (const std::exception&) {
+                failures.push_back(std::current_exception());
+                // A picture raises only from its first decoding; asked again, it gives the part
+                // decoded before the error.
+                try {
+                    pixels = &image.Picture()->Render();
+                } catch (const std::exception&) {
+                    pixels = nullptr;
+                }
+            }
+        }
         Pictures[&image] = pixels;
     }
     for (TControl* child : root.Children())
-        CollectPictures(*child);
+        CollectPictures(*child, failures);
 }
 
 void TControlPainter::Paint(SDL_Surface* target, TControl& root, const TButtonState& buttons)

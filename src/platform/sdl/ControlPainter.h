@@ -9,6 +9,7 @@
 
 #include <SDL.h>
 
+#include <exception>
 #include <map>
 #include <vector>
 
@@ -29,9 +30,10 @@ class TControlPainter {
 public:
     explicit TControlPainter(TFontCache& fonts) : Text(fonts) {}
 
-    // Decodes the pictures of every showing picture control. A picture that fails reports its
-    // error through the application's error report, once, and is drawn as nothing.
-    void PreparePictures(TControl& root);
+    // Decodes the pictures of every showing picture control and gives the errors of those that
+    // failed at this, their first decoding. Such a picture is drawn with what was decoded before
+    // the error; the caller reports the errors once the frame is on screen.
+    std::vector<std::exception_ptr> PreparePictures(TControl& root);
 
     TTextPainter& TextPainter() { return Text; }
 
@@ -48,7 +50,7 @@ private:
     void PaintPanel(SDL_Surface* target, const TControl& panel, const SDL_Rect& box, const SDL_Rect& clip);
     void PaintButton(SDL_Surface* target, const TButton& button, const SDL_Rect& box, const SDL_Rect& clip,
                      const TButtonState& buttons);
-    void CollectPictures(TControl& control);
+    void CollectPictures(TControl& control, std::vector<std::exception_ptr>& failures);
     void PaintImage(SDL_Surface* target, TImage& image, const SDL_Rect& box, const SDL_Rect& clip);
 
     TTextPainter Text;

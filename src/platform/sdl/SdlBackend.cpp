@@ -49,6 +49,19 @@ void CollectButtons(const TControl& parent, std::vector<TButton*>& out)
             CollectButtons(*child, out);
 }
 
+// The first showing control, in drawing order from the back, that answers a context-menu request.
+TControl* FirstContextTarget(TControl& control)
+{
+    if (!control.Visible)
+        return nullptr;
+    if (control.OnContextPopup)
+        return &control;
+    for (TControl* child : TControlPainter::PaintOrder(control))
+        if (TControl* target = FirstContextTarget(*child))
+            return target;
+    return nullptr;
+}
+
 void AppendSnapshot(const TControl& control, std::string& out)
 {
     out += std::to_string(int(control.Kind())) + ',' + (control.Visible ? '1' : '0') + ',' +
@@ -326,9 +339,26 @@ void TSdlBackend::HandleKey(const SDL_KeyboardEvent& event, TApplication& app)
         if (Focused)
             app.Post({TMessageKind::Click, const_cast<TButton*>(Focused)});
         break;
+    case SDLK_APPLICATION:
+    case SDLK_MENU:
+        RequestContextMenu(app);
+        break;
+    case SDLK_F10:
+        if (event.keysym.mod & KMOD_SHIFT)
+            RequestContextMenu(app);
+        break;
     default:
         break;
     }
+}
+
+// The context-menu key and Shift+F10 ask the focused control, as a right click asks the control
+// under the mouse; with no control focused, the page on screen answers.
+void TSdlBackend::RequestContextMenu(TApplication& app)
+{
+    TControl* target = Focused ? const_cast<TButton*>(Focused) : (Form ? FirstContextTarget(*Form) : nullptr);
+    if (target && target->OnContextPopup)
+        app.Post({TMessageKind::ContextPopup, target});
 }
 
 void TSdlBackend::MoveFocus(bool backwards)
@@ -374,15 +404,17 @@ void TSdlBackend::Present()
     std::string snapshot = Snapshot();
     if (!Dirty && snapshot == LastSnapshot)
         return;
-    // Decoding a picture may report an error in a message box; paint after it is closed.
-    Painter.PreparePictures(*Form);
-    SDL_Surface* surface = SDL_GetWindowSurface(MainWindow);
-    if (!surface)
-        return;
-    Painter.Paint(surface, *Form, TButtonState{Focused, Pressed});
-    SDL_UpdateWindowSurface(MainWindow);
-    Dirty = false;
-    LastSnapshot = Snapshot();
+    std::vector<std::exception_ptr> failures = Painter.PreparePictures(*Form);
+    if (SDL_Surface* surface = SDL_GetWindowSurface(MainWindow)) {
+        Painter.Paint(surface, *Form, TButtonState{Focused, Pressed});
+        SDL_UpdateWindowSurface(MainWindow);
+        Dirty = false;
+        LastSnapshot = Snapshot();
+    }
+    // A picture that failed while it was first decoded is reported over the frame it left, the
+    // part decoded before the error drawn, as the paint that met the error had drawn it.
+    for (const std::exception_ptr& failure : failures)
+        Application().Guard([&] { std::rethrow_exception(failure); });
 }
 
 void TSdlBackend::ShowMessageBox(const std::string& text, const std::string& caption, TMessageIcon icon)

@@ -55,6 +55,7 @@ private:
     void HandleButtonUp(const SDL_MouseButtonEvent& event, TApplication& app);
     void HandleMotion(const SDL_MouseMotionEvent& event, TApplication& app);
     void HandleKey(const SDL_KeyboardEvent& event, TApplication& app);
+    void RequestContextMenu(TApplication& app);
     void MoveFocus(bool backwards);
     void DropHiddenFocus();
     void RequestQuit(TApplication& app);
