@@ -12,23 +12,33 @@ void SetNormalColours(TLabel& label)
 
 }  // namespace
 
-bool ShowChoices()
+bool ChoiceOf(const std::string& line, std::string& caption, std::string& target)
 {
     TFields fields = MakeFields();
+    Split(line, "@", fields, 15);
+    if (fields[0].empty() || fields[1].empty())
+        return false;
     TFields words = MakeFields();
+    SplitWords(fields[1], words, 15);
+    caption = fields[0];
+    target = "@" + words[0];
+    return true;
+}
+
+bool ShowChoices()
+{
+    std::string caption, target;
     int i = 0;
     while (i <= Rk.MaxChoice) {
-        Split(Rk.ScriptLines[Rk.CurLine], "@", fields, 15);
-        if (fields[0].empty() || fields[1].empty())
+        if (!ChoiceOf(Rk.ScriptLines[Rk.CurLine], caption, target))
             break;
         if (i == (Rk.MaxChoice + 1) / 2) {
             // The fourth choice switches the menu to two columns.
             for (int k = 0; k < i; ++k)
                 Rk.ChoiceLabels[k]->Width = Rk.NarrowWidth;
         }
-        Rk.ChoiceLabels[i]->Caption = fields[0];
-        SplitWords(fields[1], words, 15);
-        Rk.ChoiceTargets[i] = "@" + words[0];
+        Rk.ChoiceLabels[i]->Caption = caption;
+        Rk.ChoiceTargets[i] = target;
         ++Rk.CurLine;
         ++i;
     }

@@ -95,31 +95,54 @@ void StepLine()
     AddMessage(line);
 }
 
+TCommand CommandOf(const std::string& line, std::string& arg)
+{
+    static const std::pair<const char*, TCommand> names[] = {{"#End", TCommand::End},   {"#Stop", TCommand::Stop},
+                                                             {"#Cg", TCommand::Cg},     {"#Midi", TCommand::Midi},
+                                                             {"#Wave", TCommand::Wave}, {"#Goto", TCommand::Goto}};
+    TFields words = MakeFields();
+    for (const auto& [name, command] : names) {
+        if (WordIs(line, name, words, 15)) {
+            arg = words[1];
+            return command;
+        }
+    }
+    arg.clear();
+    return TCommand::None;
+}
+
 bool DoCommand(const std::string& line)
 {
-    TFields words = MakeFields();
+    std::string arg;
     Rk.AutoNext = true;
-    if (WordIs(line, "#End", words, 15)) {
+    switch (CommandOf(line, arg)) {
+    case TCommand::End:
         Rk.AutoNext = false;
         Application().Terminate();
-    } else if (WordIs(line, "#Stop", words, 15)) {
+        break;
+    case TCommand::Stop:
         Rk.AutoNext = false;
         Rk.Stopped = true;
-    } else if (WordIs(line, "#Cg", words, 15)) {
-        ShowCg(words[1]);
-        Rk.CgName = words[1];
-    } else if (WordIs(line, "#Midi", words, 15)) {
-        PlayMusic(words[1]);
-        Rk.MidiName = words[1];
-    } else if (WordIs(line, "#Wave", words, 15)) {
-        if (!words[1].empty())
-            Services.WavePlay(DataFolder + words[1], false);
+        break;
+    case TCommand::Cg:
+        ShowCg(arg);
+        Rk.CgName = arg;
+        break;
+    case TCommand::Midi:
+        PlayMusic(arg);
+        Rk.MidiName = arg;
+        break;
+    case TCommand::Wave:
+        if (!arg.empty())
+            Services.WavePlay(DataFolder + arg, false);
         else
             Services.WaveStop();
-    } else if (WordIs(line, "#Goto", words, 15)) {
-        if (IsLabelMark(words[1], 1))
-            GotoLabel(words[1]);
-    } else {
+        break;
+    case TCommand::Goto:
+        if (IsLabelMark(arg, 1))
+            GotoLabel(arg);
+        break;
+    case TCommand::None:
         Rk.AutoNext = false;
         return false;
     }

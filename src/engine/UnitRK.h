@@ -74,8 +74,33 @@ bool WordIs(const std::string& line, const std::string& name, TFields& words, in
 bool IsLabelMark(const std::string& s, int64_t i);
 bool IsBreakLine(const std::string& line);
 
-// Loader.
+// Loader. A script loads whole or not at all: a load that fails leaves the table as it was.
 bool LoadScript(const std::string& path);
+// Reads the script again while the story plays and goes on from the same line (clamped to the
+// new script); the message, picture, music and menu stay. A script that fails to load raises its
+// error and leaves the old one in place.
+void ReloadScript();
+// The lines of a script file as the loader takes them.
+std::vector<std::string> ReadScriptFile(const std::string& path);
+// The table those lines make, closed by "#End". Raises the range error for a line the loader
+// refuses and for a script of 10000 lines or more.
+std::vector<std::string> ScriptTable(const std::vector<std::string>& fileLines);
+// A line of the file as the table first keeps it: the part before its first "//". Raises the
+// range error for more than 16 pieces between "//".
+std::string ScriptText(const std::string& fileLine);
+// The label a kept line is reduced to (its first word, when that begins with "@"), or "" when it
+// is no label line. Raises the range error for more than 16 words.
+std::string LabelOf(const std::string& text);
+
+// What a line of the table means to the interpreter.
+enum class TCommand { None, End, Stop, Cg, Midi, Wave, Goto };
+// The command a line holds (its first word, in any letter case), with its argument (the second
+// word, "" when none).
+TCommand CommandOf(const std::string& line, std::string& arg);
+// A choice line: text, a single-byte "@" and at least one byte before the next one or the line
+// end. Gives the caption (the text before the "@", blanks kept) and the target ("@" and the first
+// word after the "@"). Raises the range error for 16 or more "@".
+bool ChoiceOf(const std::string& line, std::string& caption, std::string& target);
 
 // Interpreter.
 void SetLimits(int maxMsgLines, int maxChoice, int narrowWidth, int wideWidth);

@@ -1,5 +1,9 @@
 #include "EngineFixture.h"
 
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
 using namespace UnitRK;
 
 namespace {
@@ -100,6 +104,7 @@ TEST_F(LoaderTest, SlashRulersAndWordCountsHitTheFieldLimit)
     EXPECT_THROW(Load(), ERangeError);
     EXPECT_EQ(Rk.LineTotal, 2) << "a failed load keeps the old counts";
     EXPECT_EQ(Rk.CurLine, 1) << "a failed load keeps the old counts";
+    EXPECT_EQ(Line(0), "") << "and the old script, not the lines read before the failing one";
 
     WriteScriptBytes("a b c d e f g h i j k l m n o p\r\n");
     EXPECT_NO_THROW(Load());
@@ -123,6 +128,36 @@ TEST_F(LoaderTest, HoldsAtMost9999Lines)
     EXPECT_THROW(Load(), ERangeError);
     EXPECT_EQ(Rk.LineTotal, 0);
     EXPECT_EQ(Rk.CurLine, 7);
+}
+
+TEST_F(LoaderTest, AReloadGoesOnFromTheSameLineAndAFailedOneKeepsTheOldScript)
+{
+    WriteScript({"A", "B", "C", "D"});
+    ASSERT_TRUE(Start());
+    Advance();
+    EXPECT_EQ(Shown(), "A|B|");
+    WriteScript({"a", "b", "c", "d"});
+    ReloadScript();
+    EXPECT_EQ(Shown(), "A|B|") << "what is on screen stays";
+    Advance();
+    EXPECT_EQ(Shown(), "A|B|c|");
+
+    WriteScript({"x", std::string(32, '/')});
+    EXPECT_THROW(ReloadScript(), ERangeError);
+    EXPECT_EQ(Line(0), "a");
+    fs::remove(fs::path(Folder->Path()) / "dat" / "1.txt");
+    EXPECT_THROW(ReloadScript(), EInOutError);
+    EXPECT_EQ(Rk.LineTotal, 5);
+    Advance();
+    EXPECT_EQ(Shown(), "d|");
+
+    WriteScript({"only"});  // shorter than where the story is: it goes on at the closing #End
+    ReloadScript();
+    EXPECT_EQ(Rk.CurLine, 1);
+    Advance();
+    Pump();
+    EXPECT_TRUE(Application().Terminated());
+    EXPECT_TRUE(Backend.Boxes.empty());
 }
 
 TEST_F(LoaderTest, MissingScriptSaysSoAndEnds)
