@@ -27,18 +27,19 @@ bool Exists(const std::string& path)
     return lstat(path.c_str(), &st) == 0;
 }
 
-// The entry of `folder` whose name equals `name` ignoring ASCII case, or "" when none does.
-std::string FindFolded(const std::string& folder, const std::string& name)
+// The case-folded match: the entry of `folder` whose name equals `name` but for the case of
+// single-byte letters, or "" when none does. Of several such entries the first in byte order
+// is taken, so that the file used never depends on the order the folder lists them in.
+std::string CaseFoldedEntry(const std::string& folder, const std::string& name)
 {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
         return "";
     std::string found;
     while (dirent* e = readdir(dir)) {
-        if (Sjis::SameTextAscii(e->d_name, name)) {
-            found = e->d_name;
-            break;
-        }
+        std::string entry = e->d_name;
+        if (Sjis::SameTextAscii(entry, name) && (found.empty() || entry < found))
+            found = std::move(entry);
     }
     closedir(dir);
     return found;
@@ -52,7 +53,7 @@ std::string NativePath(const std::string& windowsPath)
     if (path.empty() || Exists(path))
         return path;
 
-    // Walk the components, mending letter case where the exact name is missing.
+    // Walk the components, mending letter case only where the exact name is missing.
     std::string built = path[0] == '/' ? "/" : "";
     size_t start = path[0] == '/' ? 1 : 0;
     while (start <= path.size()) {
@@ -60,7 +61,7 @@ std::string NativePath(const std::string& windowsPath)
         std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
         std::string candidate = built + part;
         if (!part.empty() && part != "." && part != ".." && !Exists(candidate)) {
-            std::string folded = FindFolded(built, part);
+            std::string folded = CaseFoldedEntry(built, part);
             if (folded.empty())
                 return path;
             candidate = built + folded;

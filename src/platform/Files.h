@@ -7,7 +7,9 @@
 // Turns a Windows-style path into a native one: a single-byte backslash is a folder separator,
 // while the byte 0x5C that ends a double-byte character (as in 表 or ソ) stays part of the name.
 // Stories made on Windows name their files without regard to letter case; when the exact path
-// does not exist, a folder entry that differs only in ASCII letter case is used instead.
+// does not exist, a folder entry that differs only in the case of single-byte letters is used
+// instead (the first such in byte order). The second byte of a double-byte character is never
+// folded.
 std::string NativePath(const std::string& windowsPath);
 
 // True when a regular file (not a folder) exists at the Windows-style path.

@@ -4,11 +4,12 @@
 #include "platform/Files.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -67,23 +68,45 @@ void CheckWritable(const std::string& path)
         RaiseInOutError(errno, path);
 }
 
-// The file a link points to is the one to replace; the link stays.
-std::string ResolveLink(const std::string& path)
+// The letters of a new file's name that make it one of its own (the clock stands in should
+// the system have no random bytes to give yet).
+uint64_t RandomBits()
 {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return path;
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved)
-        return path;
-    std::string target = resolved;
-    ::free(resolved);
-    return target;
+    uint64_t bits = 0;
+    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits))
+        return bits;
+    static uint64_t count = 0;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return (static_cast<uint64_t>(now.tv_sec) * 1000000007u + static_cast<uint64_t>(now.tv_nsec)) ^
+           (static_cast<uint64_t>(::getpid()) << 32) ^ (++count * 0x9E3779B97F4A7C15u);
+}
+
+// Creates the file that is to replace `path`, under a new name in the same folder, and returns
+// its descriptor (or -1 with errno set). Stories come as archives, which may carry links: a
+// name that is already taken, by a link, a folder or a file left from an earlier save, is
+// never opened, only passed over for another.
+int CreateBeside(const std::string& path, std::string& temp)
+{
+    static const char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        uint64_t bits = RandomBits();
+        temp = path + ".";
+        for (int k = 0; k < 6; ++k, bits /= 62)
+            temp += Letters[bits % 62];
+        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
 }
 
 void WriteInPlace(const std::string& path, const void* data, size_t size)
 {
-    TFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    // Never through a link: one that cannot be replaced is refused like a read-only slot.
+    TFd fd(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.Get() < 0 && errno == ELOOP)
+        throw EInOutError(IoCode::AccessDenied);
     if (fd.Get() < 0)
         RaiseInOutError(errno, path);
     WriteAll(fd.Get(), static_cast<const uint8_t*>(data), size, path);
@@ -98,6 +121,7 @@ std::vector<uint8_t> ReadRecord(const std::string& windowsPath, size_t size)
 {
     const std::string path = NativePath(windowsPath);
     CheckWritable(path);
+    // Opened for writing too, only as the runtime opens a record file; nothing is written.
     TFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
     if (fd.Get() < 0)
         RaiseInOutError(errno, path);
@@ -119,15 +143,17 @@ std::vector<uint8_t> ReadRecord(const std::string& windowsPath, size_t size)
 
 void ReplaceFile(const std::string& windowsPath, const void* data, size_t size)
 {
-    const std::string path = ResolveLink(NativePath(windowsPath));
+    const std::string path = NativePath(windowsPath);
+    // A slot that is a link is read through it, so what it points to tells whether the slot is
+    // read-only and gives the new file its mode; the link itself is what the rename replaces.
     CheckWritable(path);
     struct stat st {};
     const bool exists = StatPath(path, st);
     if (exists && !S_ISREG(st.st_mode))
         throw EInOutError(IoCode::AccessDenied);
 
-    const std::string temp = path + ".new";
-    TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    std::string temp;
+    TFd fd(CreateBeside(path, temp));
     if (fd.Get() < 0) {
         if (exists && (errno == EACCES || errno == EPERM))
             return WriteInPlace(path, data, size);

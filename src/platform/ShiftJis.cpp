@@ -49,9 +49,12 @@ bool SameTextAscii(const std::string& a, const std::string& b)
 {
     if (a.size() != b.size())
         return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
+    // Equal double-byte characters keep both texts on the same character boundaries.
+    for (size_t i = 0, next = 0; i < a.size(); i = next) {
+        next = NextChar(a, i);
+        if (next - i == 2 ? a.compare(i, 2, b, i, 2) != 0 : FoldAscii(a[i]) != FoldAscii(b[i]))
             return false;
+    }
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <stdexcept>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,6 +40,54 @@ protected:
         return Backend.Boxes.empty() ? "" : Backend.Boxes.back().Text;
     }
     void MakeReadOnly(const std::string& file) { fs::permissions(file, fs::perms::owner_read | fs::perms::group_read); }
+    // Replaces `slot` in a child process, as another user when we are the administrator (who may
+    // write anything). 0: refused with code 5, 1: written, 2: another error, 3: could not change
+    // user, -1: the child did not end normally.
+    static int ReplaceAsAnotherUser(const std::string& slot, const std::string& bytes)
+    {
+        pid_t child = fork();
+        if (child < 0)
+            return -1;
+        if (child == 0) {
+            if (geteuid() == 0 && setuid(65534) != 0)
+                _exit(3);
+            try {
+                ReplaceFile(slot, bytes.data(), bytes.size());
+                _exit(1);
+            } catch (const EInOutError& e) {
+                _exit(e.ErrorCode == IoCode::AccessDenied ? 0 : 2);
+            } catch (...) {
+                _exit(4);
+            }
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+// A folder beside the story's, as the target of links a story's archive may carry.
+struct TOutsideFolder {
+    TOutsideFolder()
+    {
+        char pattern[] = "/tmp/rk-outside-XXXXXX";
+        if (!mkdtemp(pattern))
+            throw std::runtime_error("cannot make a temporary folder");
+        Path = pattern;
+    }
+    ~TOutsideFolder()
+    {
+        std::error_code ec;
+        fs::remove_all(Path, ec);
+    }
+    TOutsideFolder(const TOutsideFolder&) = delete;
+    TOutsideFolder& operator=(const TOutsideFolder&) = delete;
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream((Path / name).string(), std::ios::binary) << bytes;
+        return (Path / name).string();
+    }
+    fs::path Path;
 };
 
 }  // namespace
@@ -390,21 +439,36 @@ TEST_F(SaveSlotTest, CorruptRecordsCannotHurtThePlayer)
     }
 }
 
-TEST_F(SaveSlotTest, ASaveKeepsTheSlotsModeAndLink)
+// A story's archive may carry links, at a slot's name or at a name the save might use beside
+// it: a save replaces them with a file of its own and leaves what they point to alone.
+TEST_F(SaveSlotTest, ASaveKeepsTheSlotsModeAndNeverWritesThroughALink)
 {
     WriteScript({"A", "B"});
     ASSERT_TRUE(Start());
-    Folder->Write("elsewhere/real.dat", "old");
-    fs::create_symlink("elsewhere/real.dat", "save1.dat");
+    const TOutsideFolder outside;
+    const std::string bashrc = outside.Write("bashrc", "outside");
+    const std::string real = outside.Write("real.dat", "old");
+    fs::create_symlink(bashrc, "save0.dat.new");
+    fs::create_symlink(real, "save1.dat");
     Folder->Write("save2.dat", "old");
     fs::permissions("save2.dat",
                     fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read | fs::perms::others_write);
-    SaveSlot(1);
-    SaveSlot(2);
-    EXPECT_TRUE(fs::is_symlink("save1.dat"));
-    EXPECT_EQ(fs::file_size("elsewhere/real.dat"), 2776u);
+    fs::create_directory("save2.dat.new");
+    for (int n = 0; n < 3; ++n)
+        EXPECT_EQ(ErrorShownBy(SaveSlot, n), "") << "slot " << n;
+
+    EXPECT_TRUE(Bytes(bashrc) == "outside") << "the file a link beside the slot points to keeps every byte";
+    EXPECT_TRUE(Bytes(real) == "old") << "the file a slot's link points to keeps every byte";
+    for (const char* slot : {"save0.dat", "save1.dat", "save2.dat"}) {
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(slot))) << slot << " is a file of its own";
+        EXPECT_EQ(Bytes(slot).size(), 2776u) << slot;
+    }
     EXPECT_EQ(fs::status("save2.dat").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read | fs::perms::others_write);
+    std::vector<std::string> left;
+    for (auto& e : fs::directory_iterator("."))
+        left.push_back(e.path().filename().string());
+    EXPECT_EQ(left.size(), 6u) << "no temporary file is left behind";
 }
 
 // Someone else's slot that this user may not write: refused like a read-only one. Run as
@@ -417,28 +481,37 @@ TEST_F(SaveSlotTest, ASlotThisUserMayNotWriteIsRefused)
     const std::string before = Bytes("save0.dat");
     fs::permissions(Folder->Path(), fs::perms::all);
     fs::permissions("save0.dat", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
-    const bool root = geteuid() == 0;
-    if (!root)
+    if (geteuid() != 0)
         fs::permissions("save0.dat", fs::perms::group_write | fs::perms::owner_read | fs::perms::others_read);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (root && setuid(65534) != 0)
-            _exit(3);
-        try {
-            ReplaceFile("save0.dat", "x", 1);
-            _exit(1);
-        } catch (const EInOutError& e) {
-            _exit(e.ErrorCode == IoCode::AccessDenied ? 0 : 2);
-        } catch (...) {
-            _exit(4);
-        }
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: written, 2: another error, 3: could not change user";
+    EXPECT_EQ(ReplaceAsAnotherUser("save0.dat", "x"), 0) << "1: written, 2: another error, 3: could not change user";
     EXPECT_EQ(Bytes("save0.dat"), before);
+}
+
+// In a folder this user may not write nothing can be made beside a slot: a slot file is written
+// in place, while a link there is refused rather than written through.
+TEST_F(SaveSlotTest, WhereNothingCanBeMadeBesideASlotItIsWrittenInPlaceButNeverThroughALink)
+{
+    WriteScript({"A"});
+    ASSERT_TRUE(Start());
+    const TOutsideFolder outside;
+    const std::string real = outside.Write("real.dat", "outside");
+    const fs::perms everyoneReadsAndWrites = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                             fs::perms::group_write | fs::perms::others_read | fs::perms::others_write;
+    fs::permissions(outside.Path, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(real, everyoneReadsAndWrites);
+    fs::create_symlink(real, "save0.dat");
+    Folder->Write("save1.dat", "old");
+    fs::permissions("save1.dat", everyoneReadsAndWrites);
+    fs::permissions(Folder->Path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const int throughLink = ReplaceAsAnotherUser("save0.dat", "new");
+    const int inPlace = ReplaceAsAnotherUser("save1.dat", "new");
+
+    EXPECT_EQ(throughLink, 0) << "1: written, 2: another error, 3: could not change user";
+    EXPECT_TRUE(Bytes(real) == "outside") << "the file the slot's link points to keeps every byte";
+    EXPECT_TRUE(fs::is_symlink("save0.dat"));
+    EXPECT_EQ(inPlace, 1) << "0: refused, 2: another error, 3: could not change user";
+    EXPECT_EQ(Bytes("save1.dat"), "new");
 }
 
 TEST_F(SaveSlotTest, APictureThatFailsOnLoadLeavesTheDataMenuOpen)

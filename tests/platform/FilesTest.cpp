@@ -53,6 +53,31 @@ TEST_F(FilesTest, LetterCaseIsMendedWhereTheExactNameIsMissing)
     EXPECT_TRUE(FileExists("DAT\\PIC.jpg"));
     EXPECT_FALSE(FileExists("dat\\other.jpg"));
     EXPECT_EQ(NativePath("dat\\other.jpg"), "dat/other.jpg");
+
+    // The second byte of a double-byte character is no letter: ア (83 41) does not find ャ
+    // (83 61), nor does ッ (83 62) find ィ (83 42).
+    Touch("Dat/\x83\x61.jpg");
+    Touch("Dat/\x83\x42.jpg");
+    EXPECT_FALSE(FileExists("dat\\\x83\x41.jpg"));
+    EXPECT_EQ(NativePath("dat\\\x83\x41.jpg"), "dat/\x83\x41.jpg");
+    EXPECT_FALSE(FileExists("dat\\\x83\x62.jpg"));
+    // Single-byte letters after a double-byte character still fold.
+    EXPECT_EQ(NativePath("DAT\\\x83\x61.JPG"), "Dat/\x83\x61.jpg");
+}
+
+TEST_F(FilesTest, AmongNamesThatDifferOnlyInCaseTheFirstInByteOrderIsTaken)
+{
+    // Every spelling of abc.x but the exact one, made in both orders: whatever order the folder
+    // lists its entries in, the same one is taken.
+    std::vector<std::string> names;
+    for (int upper = 1; upper < 8; ++upper)
+        names.push_back(std::string{upper & 4 ? 'A' : 'a', upper & 2 ? 'B' : 'b', upper & 1 ? 'C' : 'c'} + ".x");
+    for (const std::string& name : names)
+        Touch("up/" + name);
+    for (auto name = names.rbegin(); name != names.rend(); ++name)
+        Touch("down/" + *name);
+    EXPECT_EQ(NativePath("up\\abc.x"), "up/ABC.x");
+    EXPECT_EQ(NativePath("down\\abc.x"), "down/ABC.x");
 }
 
 TEST_F(FilesTest, FoldersAreNotFiles)
