@@ -97,6 +97,32 @@ inline std::string SineWav(double hz, int ms)
     return f + data;
 }
 
+// A wave file of any format: its "fmt " chunk's fields (and extra bytes after them, with their
+// count, when given) and its samples as stored.
+inline std::string WaveFile(uint16_t format, uint16_t channels, uint32_t rate, uint16_t blockAlign, uint16_t bits,
+                            const std::string& extra, const std::string& data)
+{
+    std::string fmt;
+    Put(fmt, format, 2, false);
+    Put(fmt, channels, 2, false);
+    Put(fmt, rate, 4, false);
+    Put(fmt, rate * blockAlign, 4, false);  // bytes a second as for PCM; no reader goes by it
+    Put(fmt, blockAlign, 2, false);
+    Put(fmt, bits, 2, false);
+    if (!extra.empty()) {
+        Put(fmt, static_cast<uint32_t>(extra.size()), 2, false);
+        fmt += extra;
+    }
+    std::string body = "WAVEfmt ";
+    Put(body, static_cast<uint32_t>(fmt.size()), 4, false);
+    body += fmt + "data";
+    Put(body, static_cast<uint32_t>(data.size()), 4, false);
+    body += data;
+    std::string f = "RIFF";
+    Put(f, static_cast<uint32_t>(body.size()), 4, false);
+    return f + body;
+}
+
 // A temporary folder made the current directory while it lives.
 class TTempDir {
 public:
