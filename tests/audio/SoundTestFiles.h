@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -62,6 +63,38 @@ inline std::string PianoMidi(int notes)
     }
     t.End(0);
     return MidiFile(0, 96, {t});
+}
+
+// MIDI files that Windows' sequencer plays and the synthesiser's own reader refuses, each of a
+// piano playing two half-second notes, by what makes them so.
+inline std::vector<std::pair<std::string, std::string>> RefusedMidiFiles()
+{
+    std::string piano = PianoMidi(2);
+    std::string unknownChunk = piano.substr(0, 14) + "XFIH" + std::string("\0\0\0\3abc", 7) + piano.substr(14);
+    std::string moreTracks = piano;
+    moreTracks[11] = 3;  // the header counts three tracks, the file holds one
+    TTrack running;
+    running.Event(0, {0xC0, 0});
+    running.Event(0, {0x90, 60, 100});
+    running.Event(0, {0xFF, 0x01, 0x02, 'p', 'f'});  // a text event, then the note-on's running status
+    running.Event(96, {62, 100});
+    running.Event(0, {0xF0, 0x03, 0x7E, 0x7F, 0xF7});  // a system-exclusive message, and on again
+    running.Event(0, {60, 0});
+    running.Event(96, {62, 0});
+    running.End(0);
+    TTrack timeCode;  // 25 frames of 40 ticks a second: 500 ticks a note
+    timeCode.Event(0, {0xC0, 0});
+    for (int note : {60, 62}) {
+        timeCode.Event(0, {0x90, note, 100});
+        for (int i = 0; i < 4; ++i)
+            timeCode.Event(125, {0xFF, 0x06, 0x00});  // markers, for deltas of one byte
+        timeCode.Event(0, {0x80, note, 0});
+    }
+    timeCode.End(0);
+    return {{"unknown chunk", unknownChunk},
+            {"more tracks counted than held", moreTracks},
+            {"running status after meta and system-exclusive events", MidiFile(0, 96, {running})},
+            {"time-code division", MidiFile(0, static_cast<uint16_t>((0x100 - 25) << 8 | 40), {timeCode})}};
 }
 
 // A RIFF MIDI file (.rmi) wrapping `midi`, after an odd-sized chunk it must skip.

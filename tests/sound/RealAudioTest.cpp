@@ -176,6 +176,19 @@ TEST_F(RealAudioTest, WaveEffectSoundsUntilStopped)
     ExpectSoundThenSilence(Written(), 200);
 }
 
+TEST_F(RealAudioTest, MidiFilesTheSynthesiserWouldRefuseSoundAsTheSequencerPlaysThem)
+{
+    for (const auto& [kind, file] : SoundTest::RefusedMidiFiles()) {
+        SCOPED_TRACE(kind);
+        Dir.Write("dat/odd.mid", file);
+        MyMidi::MidiPlay("dat\\odd.mid", true);
+        std::this_thread::sleep_for(600ms);
+        MyMidi::MidiClose();
+        std::this_thread::sleep_for(400ms);
+        ExpectSoundThenSilence(Written(), 200);
+    }
+}
+
 TEST_F(RealAudioTest, WaveCodecsWindowsShippedSoundThroughTheSameCall)
 {
     for (const auto& [name, file] :
