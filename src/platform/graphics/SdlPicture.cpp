@@ -86,7 +86,7 @@ void TakeAlphaChannel(const std::string& singleImageIcon, SDL_Surface* surface)
         return;
     size_t width = static_cast<size_t>(surface->w), height = static_cast<size_t>(surface->h);
     size_t bits = Header + static_cast<size_t>(ReadInt32(singleImageIcon, Header));
-    if (bits > singleImageIcon.size() || (singleImageIcon.size() - bits) / 4 / width < height)
+    if (width == 0 || bits > singleImageIcon.size() || (singleImageIcon.size() - bits) / 4 / width < height)
         return;
     auto alpha = [&](size_t x, size_t y) {  // rows stored bottom-up
         return static_cast<uint32_t>(

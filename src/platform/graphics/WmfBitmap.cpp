@@ -85,7 +85,7 @@ void TWmfPlayer::DibBitBlt(const TRecord& r)
     Blit(r, {op, double(Param(r, 3)), double(Param(r, 2)), w, h, double(Param(r, 7)), double(Param(r, 6)), w, h, 8});
 }
 
-// META_PATBLT: raster op, then the box from its bottom-right corner back.
+// META_PATBLT: raster op, height, width, then the top-left corner (y before x).
 void TWmfPlayer::PatBlt(const TRecord& r)
 {
     uint32_t op = static_cast<uint16_t>(Param(r, 0)) | (uint32_t{static_cast<uint16_t>(Param(r, 1))} << 16);
