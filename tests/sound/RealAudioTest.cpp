@@ -130,12 +130,20 @@ protected:
                 return false;
         return true;
     }
+    // Sound above the synthesiser's dither (samples of +-1 while it plays nothing).
+    static bool Heard(const std::vector<int16_t>& s, size_t from, size_t to)
+    {
+        for (size_t i = from; i < to && i < s.size(); ++i)
+            if (std::abs(int{s[i]}) > 64)
+                return true;
+        return false;
+    }
     // Checks that sound was written and that the last `tailMs` are silence.
     static void ExpectSoundThenSilence(const std::vector<int16_t>& s, int tailMs)
     {
         size_t tail = static_cast<size_t>(Rate * 2 * tailMs / 1000);
         ASSERT_GT(s.size(), 2 * tail);
-        EXPECT_FALSE(Silent(s, 0, s.size() - tail)) << "nothing was heard";
+        EXPECT_TRUE(Heard(s, 0, s.size() - tail)) << "nothing was heard";
         EXPECT_TRUE(Silent(s, s.size() - tail, s.size())) << "still sounding after the stop";
     }
 
@@ -196,7 +204,7 @@ TEST_F(RealAudioTest, WaveCodecsWindowsShippedSoundThroughTheSameCall)
         SCOPED_TRACE(name);
         Dir.Write(std::string("dat/") + name, file);
         MyWave::WavePlay(std::string("dat\\") + name, false);
-        ASSERT_EQ(Audio::PlayingSoundPath(), std::string("dat/") + name);
+        EXPECT_EQ(Audio::PlayingSoundPath(), std::string("dat/") + name);
         std::this_thread::sleep_for(500ms);
         MyWave::WaveStop();
         std::this_thread::sleep_for(300ms);
@@ -212,7 +220,10 @@ TEST_F(RealAudioTest, WaveCodecsWindowsShippedSoundThroughTheSameCall)
             if (s[i] > 2000 || s[i] < -2000)
                 high = s[i] > 2000;
         }
-        ASSERT_GT(rising.size(), 10u);
+        if (rising.size() < 10) {
+            ADD_FAILURE() << "no tone";
+            continue;
+        }
         double seconds = static_cast<double>(rising.back() - rising.front()) / Rate;
         EXPECT_NEAR((static_cast<double>(rising.size()) - 1) / seconds, 440, 10);
         double sum = 0;
