@@ -256,7 +256,7 @@ TEST(WindowsMetafile, SetDibitsToDeviceCopiesPixelsUnscaled)
 
 TEST(WindowsMetafile, ClippingRectanglesAndRegionsAreSavedWithTheDeviceContext)
 {
-    TPicture p = Load("wmf", Wmf(40, 20, 96, 4,
+    TPicture p = Load("wmf", Wmf(40, 20, 96, 6,
                                  {Brush(0xFF0000),
                                   {SelectObject, {0}},
                                   {IntersectClipRect, {20, 30, 0, 10}},
@@ -272,6 +272,12 @@ TEST(WindowsMetafile, ClippingRectanglesAndRegionsAreSavedWithTheDeviceContext)
                                   {SelectClipRgn, {2}},
                                   Brush(0x0000FF),
                                   {SelectObject, {3}},
+                                  FillBox(0, 0, 40, 20),
+                                  // Selected like any object, a region clips all the same.
+                                  {CreateRegion, {0, 6, 0, 0, 34, 1, 2, 35, 15, 40, 20, 2, 15, 20, 35, 40, 2}},
+                                  {SelectObject, {4}},
+                                  Brush(0xFF00FF),
+                                  {SelectObject, {5}},
                                   FillBox(0, 0, 40, 20)}));
     EXPECT_EQ(p.Count(0xFF0000, 10, 0, 30, 20), 20 * 20 - 10 * 10);
     EXPECT_EQ(p.Count(0xFF0000, 15, 5, 25, 15), 0) << "the excluded hole";
@@ -279,7 +285,9 @@ TEST(WindowsMetafile, ClippingRectanglesAndRegionsAreSavedWithTheDeviceContext)
     EXPECT_EQ(p.Count(0x00FF00, 18, 8, 22, 12), 16);
     EXPECT_EQ(p.Count(0x0000FF, 0, 0, 40, 20), 25);
     EXPECT_EQ(p.Count(0x0000FF, 0, 0, 5, 5), 25);
-    EXPECT_EQ(p.Count(Backdrop, 30, 0, 40, 20), 200);
+    EXPECT_EQ(p.Count(0xFF00FF, 0, 0, 40, 20), 25);
+    EXPECT_EQ(p.Count(0xFF00FF, 35, 15, 40, 20), 25);
+    EXPECT_EQ(p.Count(Backdrop, 30, 0, 40, 20), 200 - 25);
 }
 
 TEST(WindowsMetafile, DashedAndDottedPensAreOnePixelWideWithGdisDashes)

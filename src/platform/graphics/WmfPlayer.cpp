@@ -260,6 +260,8 @@ void TWmfPlayer::SelectObject(int index)
         State.Brush = *brush;
     else if (auto* font = std::get_if<TFont>(&object))
         State.Font = *font;
+    else if (std::holds_alternative<TRegion>(object))
+        SelectClipRegion(index);  // selecting a region into a device context clips to it
 }
 
 // A negative argument counts back from the latest save; a positive one names a save level.
