@@ -10,6 +10,7 @@ PACKAGES=(
   libfluidsynth-dev timgm6mb-soundfont
   libfontconfig-dev fonts-ipafont-gothic
   libjpeg-dev libjpeg-turbo-progs
+  libgsm1-dev libmp3lame-dev
   libemf2svg-dev librsvg2-dev libcairo2-dev
   libx11-dev xvfb xauth xdotool imagemagick x11-utils
 )

@@ -32,6 +32,24 @@ TEST(MidiFile, TimeCodeDivisionCountsFramesAndTicks)
     t.End(100);  // 25 frames a second, 40 ticks a frame
     EXPECT_DOUBLE_EQ(MidiEventsLengthMs(MidiFile(0, static_cast<uint16_t>((0x100 - 25) << 8 | 40), {t})).value_or(-1),
                      100.0);
+    // "-29" is 30 frames a second with frames dropped: 29.97 frames a second.
+    EXPECT_NEAR(MidiEventsLengthMs(MidiFile(0, static_cast<uint16_t>((0x100 - 29) << 8 | 1), {t})).value_or(-1),
+                100 * 1001 / 30.0, 1e-6);
+}
+
+TEST(MidiFile, FilesTheSynthesiserRefusesAreRewrittenWithTheirTiming)
+{
+    EXPECT_FALSE(MidiForSynthesiser(PianoMidi(2)).has_value()) << "a file it takes goes to it as it is";
+    for (const auto& [kind, file] : RefusedMidiFiles()) {
+        SCOPED_TRACE(kind);
+        EXPECT_DOUBLE_EQ(MidiEventsLengthMs(file).value_or(-1), 1000.0);
+        std::optional<std::string> standard = MidiForSynthesiser(file);
+        ASSERT_TRUE(standard.has_value());
+        EXPECT_FALSE(MidiForSynthesiser(*standard).has_value()) << "the rewritten file is one it takes";
+        EXPECT_DOUBLE_EQ(MidiEventsLengthMs(*standard).value_or(-1), 1000.0);
+        for (size_t n = 0; n < file.size(); ++n)  // every cut is read safely
+            (void)MidiForSynthesiser(file.substr(0, n));
+    }
 }
 
 TEST(MidiFile, ARiffMidiFileGivesTheMidiFileItWraps)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -64,6 +65,38 @@ inline std::string PianoMidi(int notes)
     return MidiFile(0, 96, {t});
 }
 
+// MIDI files that Windows' sequencer plays and the synthesiser's own reader refuses, each of a
+// piano playing two half-second notes, by what makes them so.
+inline std::vector<std::pair<std::string, std::string>> RefusedMidiFiles()
+{
+    std::string piano = PianoMidi(2);
+    std::string unknownChunk = piano.substr(0, 14) + "XFIH" + std::string("\0\0\0\3abc", 7) + piano.substr(14);
+    std::string moreTracks = piano;
+    moreTracks[11] = 3;  // the header counts three tracks, the file holds one
+    TTrack running;
+    running.Event(0, {0xC0, 0});
+    running.Event(0, {0x90, 60, 100});
+    running.Event(0, {0xFF, 0x01, 0x02, 'p', 'f'});  // a text event, then the note-on's running status
+    running.Event(96, {62, 100});
+    running.Event(0, {0xF0, 0x03, 0x7E, 0x7F, 0xF7});  // a system-exclusive message, and on again
+    running.Event(0, {60, 0});
+    running.Event(96, {62, 0});
+    running.End(0);
+    TTrack timeCode;  // 25 frames of 40 ticks a second: 500 ticks a note
+    timeCode.Event(0, {0xC0, 0});
+    for (int note : {60, 62}) {
+        timeCode.Event(0, {0x90, note, 100});
+        for (int i = 0; i < 4; ++i)
+            timeCode.Event(125, {0xFF, 0x06, 0x00});  // markers, for deltas of one byte
+        timeCode.Event(0, {0x80, note, 0});
+    }
+    timeCode.End(0);
+    return {{"unknown chunk", unknownChunk},
+            {"more tracks counted than held", moreTracks},
+            {"running status after meta and system-exclusive events", MidiFile(0, 96, {running})},
+            {"time-code division", MidiFile(0, static_cast<uint16_t>((0x100 - 25) << 8 | 40), {timeCode})}};
+}
+
 // A RIFF MIDI file (.rmi) wrapping `midi`, after an odd-sized chunk it must skip.
 inline std::string RiffMidi(const std::string& midi)
 {
@@ -95,6 +128,32 @@ inline std::string SineWav(double hz, int ms)
     f += "data";
     Put(f, static_cast<uint32_t>(data.size()), 4, false);
     return f + data;
+}
+
+// A wave file of any format: its "fmt " chunk's fields (and extra bytes after them, with their
+// count, when given) and its samples as stored.
+inline std::string WaveFile(uint16_t format, uint16_t channels, uint32_t rate, uint16_t blockAlign, uint16_t bits,
+                            const std::string& extra, const std::string& data)
+{
+    std::string fmt;
+    Put(fmt, format, 2, false);
+    Put(fmt, channels, 2, false);
+    Put(fmt, rate, 4, false);
+    Put(fmt, rate * blockAlign, 4, false);  // bytes a second as for PCM; no reader goes by it
+    Put(fmt, blockAlign, 2, false);
+    Put(fmt, bits, 2, false);
+    if (!extra.empty()) {
+        Put(fmt, static_cast<uint32_t>(extra.size()), 2, false);
+        fmt += extra;
+    }
+    std::string body = "WAVEfmt ";
+    Put(body, static_cast<uint32_t>(fmt.size()), 4, false);
+    body += fmt + "data";
+    Put(body, static_cast<uint32_t>(data.size()), 4, false);
+    body += data;
+    std::string f = "RIFF";
+    Put(f, static_cast<uint32_t>(body.size()), 4, false);
+    return f + body;
 }
 
 // A temporary folder made the current directory while it lives.

@@ -30,11 +30,39 @@ enum : uint16_t {
     Polyline = 0x0325,
     TextOut = 0x0521,
     DeleteObject = 0x01F0,
+    SaveDc = 0x001E,
+    RestoreDc = 0x0127,
+    SetBkColor = 0x0201,
+    MoveTo = 0x0214,
+    LineTo = 0x0213,
+    ExtTextOut = 0x0A32,
+    PatBlt = 0x061D,
+    SetDibToDev = 0x0D33,
+    IntersectClipRect = 0x0416,
+    ExcludeClipRect = 0x0415,
+    SelectClipRgn = 0x012C,
+    CreateRegion = 0x06FF,
 };
+constexpr int PatCopy[] = {0x0021, 0x00F0};
 std::vector<int> Colour(TColor rgb) { return {int((rgb >> 16) | (rgb & 0xFF00)), int(rgb & 0xFF)}; }
 TWmfRecord Brush(TColor rgb) { return {CreateBrush, {0, Colour(rgb)[0], Colour(rgb)[1], 0}}; }
 TWmfRecord Pen(TColor rgb) { return {CreatePen, {0, 1, 0, Colour(rgb)[0], Colour(rgb)[1]}}; }
 TWmfRecord Box(uint16_t function, int l, int t, int r, int b) { return {function, {b, r, t, l}}; }
+TWmfRecord HatchBrush(int hatch, TColor rgb) { return {CreateBrush, {2, Colour(rgb)[0], Colour(rgb)[1], hatch}}; }
+TWmfRecord StyledPen(int style, int width, TColor rgb)
+{
+    return {CreatePen, {style, width, 0, Colour(rgb)[0], Colour(rgb)[1]}};
+}
+TWmfRecord FillBox(int x, int y, int w, int h) { return {PatBlt, {PatCopy[0], PatCopy[1], h, w, y, x}}; }
+// A packed bitmap (info header, bits) as record parameter words.
+std::vector<int> DibWords(const TRgbImage& image)
+{
+    std::string dib = Bitmap(image).substr(14);
+    std::vector<int> words;
+    for (size_t i = 0; i < dib.size(); i += 2)
+        words.push_back(static_cast<unsigned char>(dib[i]) | static_cast<unsigned char>(dib[i + 1]) << 8);
+    return words;
+}
 
 struct TPicture {
     std::shared_ptr<TGraphic> Graphic;
@@ -159,6 +187,165 @@ TEST(WindowsMetafile, BitmapsAreStretchedIntoTheirBox)
     EXPECT_EQ(p.At(9, 9), Backdrop);
 }
 
+TEST(WindowsMetafile, PatternFillsUseSolidAndHatchedBrushesAsGdiDrawsThem)
+{
+    // GDI's six 8 x 8 hatches, HS_HORIZONTAL to HS_DIAGCROSS.
+    const char* hatches[6][8] = {
+        {"........", "........", "........", "........", "........", "........", "........", "########"},
+        {"....#...", "....#...", "....#...", "....#...", "....#...", "....#...", "....#...", "....#..."},
+        {"#.......", ".#......", "..#.....", "...#....", "....#...", ".....#..", "......#.", ".......#"},
+        {".......#", "......#.", ".....#..", "....#...", "...#....", "..#.....", ".#......", "#......."},
+        {"....#...", "....#...", "....#...", "....#...", "....#...", "....#...", "....#...", "########"},
+        {"#......#", ".#....#.", "..#..#..", "...##...", "...##...", "..#..#..", ".#....#.", "#......#"},
+    };
+    // A blue background; then each hatch in red over a yellow background colour, once opaque
+    // (top row of cells) and once transparent (bottom row).
+    std::vector<TWmfRecord> records{
+        Brush(0x0000FF), {SelectObject, {0}}, FillBox(0, 0, 56, 16), {SetBkColor, Colour(0xFFFF00)}};
+    for (int hatch = 0; hatch < 6; ++hatch) {
+        for (const TWmfRecord& r :
+             {HatchBrush(hatch, 0xFF0000), TWmfRecord{SelectObject, {1}}, FillBox(8 * hatch, 0, 8, 8),
+              TWmfRecord{SetBkMode, {1}}, FillBox(8 * hatch, 8, 8, 8), TWmfRecord{SetBkMode, {2}},
+              TWmfRecord{DeleteObject, {1}}})
+            records.push_back(r);
+    }
+    // Hatches lie on the device's grid whatever the shape: a rectangle at an odd place.
+    for (const TWmfRecord& r :
+         {HatchBrush(2, 0x00FF00), TWmfRecord{SelectObject, {1}}, TWmfRecord{CreatePen, {5, 0, 0, 0, 0}},
+          TWmfRecord{SelectObject, {2}}, Box(Rectangle, 49, 3, 56, 13)})
+        records.push_back(r);
+    TPicture p = Load("wmf", Wmf(56, 16, 96, 3, records));
+    for (int hatch = 0; hatch < 6; ++hatch)
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) {
+                bool line = hatches[hatch][y][x] == '#';
+                EXPECT_EQ(p.At(8 * hatch + x, y), line ? 0xFF0000u : 0xFFFF00u) << hatch << ": " << x << "," << y;
+                EXPECT_EQ(p.At(8 * hatch + x, 8 + y), line ? 0xFF0000u : 0x0000FFu) << hatch << ": " << x << "," << y;
+            }
+    for (int y = 3; y < 12; ++y)
+        for (int x = 49; x < 55; ++x)
+            EXPECT_EQ(p.At(x, y), x % 8 == y % 8 ? 0x00FF00u : 0xFFFF00u) << x << "," << y;
+}
+
+TEST(WindowsMetafile, SetDibitsToDeviceCopiesPixelsUnscaled)
+{
+    TRgbImage image{2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}};
+    std::vector<int> whole{0, 2, 0, 0, 0, 2, 2, 3, 4};  // colours, 2 scans from 0, source 0,0 2 x 2, at 4,3
+    for (int w : DibWords(image))
+        whole.push_back(w);
+    // The same pixels recorded as the upper band of a bitmap four rows high.
+    std::vector<int> band{0, 2, 2, 2, 0, 2, 2, 5, 12};
+    std::vector<int> dib = DibWords(image);
+    dib[4] = 4;  // the header's height
+    for (int w : dib)
+        band.push_back(w);
+    TPicture p = Load("wmf", Wmf(40, 20, 96, 0,
+                                 {{SetDibToDev, whole},
+                                  {SetWindowExt, {10, 20}},  // two pixels a unit from here on
+                                  {SetDibToDev, band}}));
+    for (auto [x, y] : {std::pair{4, 3}, {24, 10}}) {
+        SCOPED_TRACE(x);
+        EXPECT_EQ(p.At(x, y), 0xFF0000u);
+        EXPECT_EQ(p.At(x + 1, y), 0x00FF00u);
+        EXPECT_EQ(p.At(x, y + 1), 0x0000FFu);
+        EXPECT_EQ(p.At(x + 1, y + 1), 0xFFFFFFu);
+        EXPECT_EQ(p.At(x + 2, y + 2), Backdrop) << "one bitmap pixel, one device pixel";
+        EXPECT_EQ(p.At(x - 1, y - 1), Backdrop);
+    }
+}
+
+TEST(WindowsMetafile, ClippingRectanglesAndRegionsAreSavedWithTheDeviceContext)
+{
+    TPicture p = Load("wmf", Wmf(40, 20, 96, 6,
+                                 {Brush(0xFF0000),
+                                  {SelectObject, {0}},
+                                  {IntersectClipRect, {20, 30, 0, 10}},
+                                  {SaveDc, {}},
+                                  {ExcludeClipRect, {15, 25, 5, 15}},
+                                  FillBox(0, 0, 40, 20),
+                                  {RestoreDc, {-1}},
+                                  Brush(0x00FF00),
+                                  {SelectObject, {1}},
+                                  FillBox(18, 8, 4, 4),  // inside the hole again
+                                  // A rectangle region of one scan, 0,0 to 5,5, replaces the clipping.
+                                  {CreateRegion, {0, 6, 0, 0, 34, 1, 2, 0, 0, 5, 5, 2, 0, 5, 0, 5, 2}},
+                                  {SelectClipRgn, {2}},
+                                  Brush(0x0000FF),
+                                  {SelectObject, {3}},
+                                  FillBox(0, 0, 40, 20),
+                                  // Selected like any object, a region clips all the same.
+                                  {CreateRegion, {0, 6, 0, 0, 34, 1, 2, 35, 15, 40, 20, 2, 15, 20, 35, 40, 2}},
+                                  {SelectObject, {4}},
+                                  Brush(0xFF00FF),
+                                  {SelectObject, {5}},
+                                  FillBox(0, 0, 40, 20)}));
+    EXPECT_EQ(p.Count(0xFF0000, 10, 0, 30, 20), 20 * 20 - 10 * 10);
+    EXPECT_EQ(p.Count(0xFF0000, 15, 5, 25, 15), 0) << "the excluded hole";
+    EXPECT_EQ(p.Count(0x00FF00, 0, 0, 40, 20), 16) << "drawn inside the hole once the save is restored";
+    EXPECT_EQ(p.Count(0x00FF00, 18, 8, 22, 12), 16);
+    EXPECT_EQ(p.Count(0x0000FF, 0, 0, 40, 20), 25);
+    EXPECT_EQ(p.Count(0x0000FF, 0, 0, 5, 5), 25);
+    EXPECT_EQ(p.Count(0xFF00FF, 0, 0, 40, 20), 25);
+    EXPECT_EQ(p.Count(0xFF00FF, 35, 15, 40, 20), 25);
+    EXPECT_EQ(p.Count(Backdrop, 30, 0, 40, 20), 200 - 25);
+}
+
+TEST(WindowsMetafile, DashedAndDottedPensAreOnePixelWideWithGdisDashes)
+{
+    struct {
+        int Style;
+        std::vector<int> Dashes;
+    } styles[] = {{1, {18, 6}}, {2, {3, 3}}, {3, {9, 6, 3, 6}}, {4, {9, 3, 3, 3, 3, 3}}};
+    std::vector<TWmfRecord> records{{SetBkColor, Colour(0xFFFF00)}};
+    int y = 1;
+    for (const auto& s : styles) {
+        for (const TWmfRecord& r :
+             {StyledPen(s.Style, 1, 0xFF0000), TWmfRecord{SelectObject, {0}}, TWmfRecord{MoveTo, {y, 0}},
+              TWmfRecord{LineTo, {y, 50}}, TWmfRecord{DeleteObject, {0}}})
+            records.push_back(r);
+        y += 3;
+    }
+    for (const TWmfRecord& r : {StyledPen(1, 0, 0xFF0000), TWmfRecord{SelectObject, {0}}, TWmfRecord{SetBkMode, {1}},
+                                TWmfRecord{MoveTo, {13, 0}}, TWmfRecord{LineTo, {13, 50}},
+                                TWmfRecord{DeleteObject, {0}}, StyledPen(1, 3, 0x00FF00), TWmfRecord{SelectObject, {0}},
+                                TWmfRecord{MoveTo, {17, 0}}, TWmfRecord{LineTo, {17, 50}}})
+        records.push_back(r);
+    TPicture p = Load("wmf", Wmf(60, 20, 96, 1, records));
+    y = 1;
+    for (const auto& s : styles) {
+        std::string want, got;
+        for (size_t k = 0; want.size() < 50; k = (k + 1) % s.Dashes.size())
+            want += std::string(static_cast<size_t>(s.Dashes[k]), k % 2 ? 'y' : 'R');
+        want.resize(50);
+        for (int x = 0; x < 51; ++x)
+            got += p.At(x, y) == 0xFF0000u ? 'R' : p.At(x, y) == 0xFFFF00u ? 'y' : p.At(x, y) == Backdrop ? '.' : '?';
+        EXPECT_EQ(got, want + ".") << "style " << s.Style;
+        EXPECT_EQ(p.Count(0xFF0000, 0, y - 1, 60, y) + p.Count(0xFF0000, 0, y + 1, 60, y + 2), 0) << "one pixel wide";
+        y += 3;
+    }
+    EXPECT_EQ(p.Count(0xFF0000, 0, 13, 50, 14), 18 + 18 + 2) << "transparent gaps";
+    EXPECT_EQ(p.Count(Backdrop, 0, 13, 50, 14), 6 + 6);
+    EXPECT_EQ(p.Count(0x00FF00, 0, 17, 50, 18), 50) << "a wider pen is solid whatever its style";
+}
+
+TEST(WindowsMetafile, ExtTextOutPlacesEachCharacterByItsSpacing)
+{
+    std::vector<int> font{-24, 0, 0, 0, 400, 0, 0x8000, 0};
+    font.resize(9 + 16, 0);
+    std::string text = Sjis::FromUtf8("表示");
+    // At 2,4, no options; the two bytes of the first character take 30 and 10 units.
+    std::vector<int> spaced{4, 2, static_cast<int>(text.size()), 0};
+    std::vector<int> words = WmfTextOut(0, 0, text);
+    spaced.insert(spaced.end(), words.begin() + 1, words.end() - 2);
+    for (int dx : {30, 10, 24, 0})
+        spaced.push_back(dx);
+    TPicture p = Load(
+        "wmf", Wmf(90, 32, 96, 1, {{CreateFont, font}, {SelectObject, {0}}, {SetBkMode, {1}}, {ExtTextOut, spaced}}));
+    EXPECT_GT(p.Count(0x000000, 2, 0, 28, 32), 40) << "the first character";
+    EXPECT_EQ(p.Count(0x000000, 28, 0, 42, 32), 0) << "the room its spacing leaves";
+    EXPECT_GT(p.Count(0x000000, 42, 0, 68, 32), 40) << "the second character, 40 units on";
+}
+
 TEST(EnhancedMetafile, DrawsItsRecordsOntoTheFrameSize)
 {
     std::vector<TEmfRecord> records{{39, {1, 0, 0x0000FF, 0}}, {37, {1}}, {43, {10, 10, 50, 30}},
@@ -223,7 +410,24 @@ TEST(Metafile, CutOrScrambledFilesNeverCrashTheReader)
 {
     std::mt19937 random(7);
     std::string emf = Emf(100, 50, {{39, {1, 0, 0x0000FF, 0}}, {37, {1}}, {43, {10, 10, 50, 30}}});
-    for (const std::string& file : {SampleWmf(), emf}) {
+    // Clipping, a region, styled pens, hatches, spaced text and a bitmap copied to the device.
+    std::vector<int> dib{0, 2, 0, 0, 0, 2, 2, 3, 4};
+    for (int w : DibWords(TRgbImage{2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}}))
+        dib.push_back(w);
+    std::string styled = Wmf(100, 50, 96, 3,
+                             {{CreateRegion, {0, 6, 0, 0, 34, 1, 2, 0, 0, 50, 40, 2, 0, 40, 0, 50, 2}},
+                              {SelectClipRgn, {0}},
+                              {ExcludeClipRect, {15, 25, 5, 15}},
+                              HatchBrush(5, 0xFF0000),
+                              {SelectObject, {1}},
+                              StyledPen(3, 0, 0x00FF00),
+                              {SelectObject, {2}},
+                              Box(Ellipse, 5, 5, 90, 45),
+                              {Polyline, {3, 0, 0, 99, 49, 0, 49}},
+                              FillBox(60, 0, 40, 50),
+                              {SetDibToDev, dib},
+                              {ExtTextOut, {4, 2, 2, 0, 'A' | 'B' << 8, 7, 9}}});
+    for (const std::string& file : {SampleWmf(), emf, styled}) {
         for (size_t cut = 0; cut < file.size(); ++cut)
             LoadError("wmf", file.substr(0, cut));
         for (int round = 0; round < 300; ++round) {

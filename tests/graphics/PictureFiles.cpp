@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <SDL.h>
+#include <SDL_image.h>
 #include <jpeglib.h>
 #include <unistd.h>
 
@@ -59,7 +61,7 @@ std::string Bitmap(const TRgbImage& image)
     return b.Data;
 }
 
-std::string IconImage(int width, int height, const std::vector<uint32_t>& argb)
+std::string IconImage(int width, int height, const std::vector<uint32_t>& argb, const std::vector<bool>* masked)
 {
     int maskRow = (width + 31) / 32 * 4;
     TBytes image;
@@ -68,15 +70,36 @@ std::string IconImage(int width, int height, const std::vector<uint32_t>& argb)
     for (int y = height - 1; y >= 0; --y)
         for (int x = 0; x < width; ++x)
             image.U32(argb[static_cast<size_t>(y * width + x)]);
-    // The AND mask marks the fully transparent pixels, as icon editors write it.
     for (int y = height - 1; y >= 0; --y) {
         std::string row(static_cast<size_t>(maskRow), '\0');
         for (int x = 0; x < width; ++x)
-            if (argb[static_cast<size_t>(y * width + x)] >> 24 == 0)
+            if (masked ? (*masked)[static_cast<size_t>(y * width + x)]
+                       : argb[static_cast<size_t>(y * width + x)] >> 24 == 0)
                 row[static_cast<size_t>(x / 8)] |= static_cast<char>(0x80 >> (x % 8));
         image.Raw(row);
     }
     return image.Data;
+}
+
+std::string Png(int width, int height, const std::vector<uint32_t>& argb)
+{
+    std::vector<uint32_t> pixels = argb;
+    SDL_Surface* surface =
+        SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), width, height, 32, width * 4, SDL_PIXELFORMAT_ARGB8888);
+    FILE* file = tmpfile();
+    SDL_RWops* out = file ? SDL_RWFromFP(file, SDL_TRUE) : nullptr;
+    std::string png;
+    if (surface && out && IMG_SavePNG_RW(surface, out, 0) == 0) {
+        png.resize(static_cast<size_t>(SDL_RWtell(out)));
+        SDL_RWseek(out, 0, RW_SEEK_SET);
+        SDL_RWread(out, png.data(), 1, png.size());
+    }
+    if (out)
+        SDL_RWclose(out);
+    SDL_FreeSurface(surface);
+    if (png.empty())
+        throw std::runtime_error("cannot write a PNG file");
+    return png;
 }
 
 std::string IconFile(const std::vector<std::string>& images)

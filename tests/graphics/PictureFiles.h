@@ -15,8 +15,13 @@ std::string TestImage(const std::string& name);  // a file of the JPEG library's
 // A 24-bit bottom-up Windows bitmap.
 std::string Bitmap(const TRgbImage& image);
 // A 32-bit icon image (header, colours, mask); `argb` is 0xAARRGGBB row by row from the top.
-std::string IconImage(int width, int height, const std::vector<uint32_t>& argb);
-// An icon file of these images (a PNG image counts as 256 x 256).
+// The AND mask marks the fully transparent pixels, as icon editors write it, or those `masked`
+// names when given.
+std::string IconImage(int width, int height, const std::vector<uint32_t>& argb,
+                      const std::vector<bool>* masked = nullptr);
+// A PNG file of 0xAARRGGBB pixels, as later systems store the images of an icon.
+std::string Png(int width, int height, const std::vector<uint32_t>& argb);
+// An icon file of these images (a PNG image's entry says 256 x 256).
 std::string IconFile(const std::vector<std::string>& images);
 inline std::string Icon(int width, int height, const std::vector<uint32_t>& argb)
 {

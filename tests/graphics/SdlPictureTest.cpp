@@ -83,6 +83,53 @@ TEST(IconPicture, ShowsTheLargestImageItCanDecode)
     EXPECT_EQ(LoadError("ico", IconFile({png})), "アイコンが無効です");
 }
 
+TEST(IconPicture, AlphaChannelsBlendOverTheBackdropAndPngImagesShow)
+{
+    auto over = [](uint32_t argb) {  // what blending by alpha gives over the backdrop
+        uint32_t a = argb >> 24, out = 0;
+        for (int shift = 0; shift <= 16; shift += 8)
+            out |= (((argb >> shift & 0xFF) * a + (Backdrop >> shift & 0xFF) * (255 - a) + 127) / 255) << shift;
+        return out;
+    };
+    // Opaque, half-transparent, fully transparent, a quarter opaque.
+    std::vector<uint32_t> argb{0xFFFF0000, 0x8000FF00, 0x000000FF, 0x40FFFFFF};
+    const std::vector<bool> none(4, false);
+    for (const std::vector<bool>* mask : {static_cast<const std::vector<bool>*>(nullptr), &none}) {
+        SCOPED_TRACE(mask ? "transparency in the alpha channel only" : "mask of the fully transparent pixels");
+        std::vector<uint32_t> p =
+            LoadGraphic("ico", IconFile({IconImage(2, 2, argb, mask)}), Backdrop)->Render().Pixels;
+        EXPECT_EQ(p[0], 0xFF0000u);
+        EXPECT_EQ(p[1], over(argb[1]));
+        EXPECT_EQ(p[2], Backdrop);
+        EXPECT_EQ(p[3], over(argb[3]));
+    }
+    // An alpha channel of all zeros carries nothing: the mask alone decides.
+    std::vector<bool> second{false, true, false, false};
+    std::vector<uint32_t> noAlpha =
+        LoadGraphic("ico", IconFile({IconImage(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0x123456}, &second)}), Backdrop)
+            ->Render()
+            .Pixels;
+    EXPECT_EQ(noAlpha, (std::vector<uint32_t>{0xFF0000, Backdrop, 0x0000FF, 0x123456}));
+
+    // A PNG image, the largest, blends by its alpha; without the bitmap sizes it shows all the same.
+    std::vector<uint32_t> large(9, 0xFF00FF00);
+    large[4] = 0x80FF0000;
+    large[8] = 0x00000000;
+    std::string png = Png(3, 3, large);
+    for (const std::string& icon : {IconFile({IconImage(2, 2, argb), png}), IconFile({png})}) {
+        auto graphic = LoadGraphic("ico", icon, Backdrop);
+        ASSERT_EQ(graphic->Width(), 3);
+        const auto& p = graphic->Render().Pixels;
+        EXPECT_EQ(p[0], 0x00FF00u);
+        EXPECT_EQ(p[4], over(large[4]));
+        EXPECT_EQ(p[8], Backdrop);
+    }
+    // A damaged PNG leaves the bitmap sizes to show.
+    std::string damaged = png.substr(0, 40);
+    EXPECT_EQ(LoadGraphic("ico", IconFile({IconImage(2, 2, argb), damaged}), Backdrop)->Width(), 2);
+    EXPECT_EQ(LoadError("ico", IconFile({damaged})), "アイコンが無効です");
+}
+
 TEST(BitmapAndIconPicture, DamagedFilesGiveTheirFormatsErrorText)
 {
     const std::string badBitmap = "ビットマップが無効です", badIcon = "アイコンが無効です";

@@ -45,6 +45,7 @@ public:
         Bad = true;
         return v;
     }
+    std::string Slice(size_t from, size_t length) const { return Bytes.substr(from, length); }
     void Skip(uint32_t count)
     {
         if (count > End - Pos) {
@@ -62,21 +63,103 @@ private:
     bool Bad = false;
 };
 
+// Time-code division: frames per second (negative in the high byte; -29 is 30 frames with drop
+// frames, 29.97 a second) and ticks per frame. Read as so many ticks a quarter note at a tempo
+// that makes a tick last as long, which is also how the synthesiser is given such a file.
+struct TTiming {
+    uint32_t TicksPerQuarter;
+    uint32_t Tempo;  // microseconds per quarter note until the file's first tempo change
+    bool TimeCode;   // tempo changes in the file do not apply
+};
+
+std::optional<TTiming> TimingOf(uint32_t division)
+{
+    if (!(division & 0x8000))
+        return division == 0 ? std::nullopt : std::optional<TTiming>(TTiming{division, DefaultTempo, false});
+    int fps = -static_cast<int8_t>(division >> 8);
+    uint32_t perFrame = division & 0xFF;
+    if (fps <= 0 || perFrame == 0)
+        return std::nullopt;
+    if (fps == 29)
+        return TTiming{30 * perFrame, 1001000, true};  // a second of 30 frames lasts 30 / 29.97 s
+    return TTiming{static_cast<uint32_t>(fps) * perFrame, 1000000, true};
+}
+
+// Writes a standard MIDI track: every event with its own status byte.
+class TTrackWriter {
+public:
+    void Event(uint64_t tick, const std::string& bytes)
+    {
+        uint64_t delta = tick - Tick;
+        Tick = tick;
+        // A gap longer than a delta can hold (left by events that were dropped) is bridged by
+        // empty text events.
+        for (; delta > MaxDelta; delta -= MaxDelta)
+            Out += VarLength(MaxDelta) + std::string("\xFF\x01\x00", 3);
+        Out += VarLength(static_cast<uint32_t>(delta)) + bytes;
+    }
+    std::string Chunk(uint64_t endTick)
+    {
+        Event(std::max(endTick, Tick), std::string("\xFF\x2F\x00", 3));
+        std::string chunk = "MTrk";
+        for (int i = 3; i >= 0; --i)
+            chunk += static_cast<char>((Out.size() >> (8 * i)) & 0xFF);
+        return chunk + Out;
+    }
+
+private:
+    static constexpr uint64_t MaxDelta = 0x0FFFFFFF;
+    static std::string VarLength(uint32_t v)
+    {
+        std::string s(1, static_cast<char>(v & 0x7F));
+        while (v >>= 7)
+            s.insert(s.begin(), static_cast<char>(0x80 | (v & 0x7F)));
+        return s;
+    }
+
+    std::string Out;
+    uint64_t Tick = 0;
+};
+
 struct TTrackScan {
     uint64_t EndTick = 0;
     bool Ok = true;
 };
 
-// Walks one track's events, noting tempo changes (tick -> microseconds per quarter note) and
-// the tick of its last event.
-TTrackScan ScanTrack(TByteReader r, std::map<uint64_t, uint32_t>& tempos)
+// Meta events the synthesiser's reader checks the length of; one of another length makes it
+// refuse the whole file, where a sequencer passes over it.
+bool MetaLengthRefused(uint32_t type, uint32_t length)
+{
+    switch (type) {
+    case 0x2F:
+        return length != 0;
+    case 0x51:
+        return length != 3;
+    case 0x54:
+        return length != 5;
+    case 0x58:
+        return length != 4;
+    case 0x59:
+        return length != 2;
+    default:
+        return false;
+    }
+}
+
+// Walks one track's events, noting tempo changes (tick -> microseconds per quarter note), the
+// tick of its last event, and anything the synthesiser's own reader would refuse. With a writer,
+// also copies the events in the standard form that reader takes.
+TTrackScan ScanTrack(TByteReader r, std::map<uint64_t, uint32_t>& tempos, bool& synthRefuses, TTrackWriter* out,
+                     bool timeCode)
 {
     TTrackScan scan;
     uint64_t tick = 0;
     uint32_t running = 0;
+    bool afterMetaOrSysEx = false;
     while (!r.AtEnd() && !r.Failed()) {
         tick += r.VarLength();
         scan.EndTick = tick;
+        size_t at = r.Position();
         uint32_t status = r.Byte();
         if (status == 0xFF) {
             uint32_t type = r.Byte();
@@ -85,10 +168,22 @@ TTrackScan ScanTrack(TByteReader r, std::map<uint64_t, uint32_t>& tempos)
                 tempos[tick] = r.BigEndian(3);
             else
                 r.Skip(length);
+            bool refused = MetaLengthRefused(type, length);
+            synthRefuses |= refused;
             if (type == 0x2F)
                 break;
+            // In a time-code file the tempo of the conversion rules, not the file's own.
+            if (out && !r.Failed() && !refused && !(timeCode && type == 0x51))
+                out->Event(tick, r.Slice(at, r.Position() - at));
+            afterMetaOrSysEx = true;
         } else if (status == 0xF0 || status == 0xF7) {
             r.Skip(r.VarLength());
+            // An escape (F7) packet carries raw bytes the synthesiser's reader cannot take; the
+            // music plays on without them.
+            synthRefuses |= status == 0xF7;
+            if (out && !r.Failed() && status == 0xF0)
+                out->Event(tick, r.Slice(at, r.Position() - at));
+            afterMetaOrSysEx = true;
         } else {
             if (status & 0x80) {
                 running = status;
@@ -96,57 +191,67 @@ TTrackScan ScanTrack(TByteReader r, std::map<uint64_t, uint32_t>& tempos)
             } else if (!running) {
                 scan.Ok = false;  // data with no status to run on
                 return scan;
-            }  // else running status: the byte just read was the first data byte
+            } else {
+                // Running status: the byte just read was the first data byte. Windows' sequencer
+                // keeps it across meta and system-exclusive events; the synthesiser's reader does not.
+                synthRefuses |= afterMetaOrSysEx;
+            }
             uint32_t kind = running & 0xF0;
             if (kind != 0xC0 && kind != 0xD0)
                 r.Byte();
+            size_t data = status & 0x80 ? at + 1 : at;
+            if (out && !r.Failed())
+                out->Event(tick, std::string(1, static_cast<char>(running)) + r.Slice(data, r.Position() - data));
+            afterMetaOrSysEx = false;
         }
     }
     scan.Ok = !r.Failed();
     return scan;
 }
 
-double TicksToMs(uint64_t endTick, uint32_t division, const std::map<uint64_t, uint32_t>& tempos)
+double TicksToMs(uint64_t endTick, const TTiming& timing, const std::map<uint64_t, uint32_t>& tempos)
 {
-    if (division & 0x8000) {
-        // Time-code based: frames per second (negative in the high byte) times ticks per frame.
-        int fps = -static_cast<int8_t>(division >> 8);
-        int perFrame = static_cast<int>(division & 0xFF);
-        if (fps <= 0 || perFrame <= 0)
-            return 0;
-        return static_cast<double>(endTick) * 1000.0 / (fps * perFrame);
-    }
     double ms = 0;
     uint64_t tick = 0;
-    uint32_t tempo = DefaultTempo;
+    uint32_t tempo = timing.Tempo;
     for (const auto& [at, value] : tempos) {
-        if (at >= endTick)
+        if (timing.TimeCode || at >= endTick)
             break;
-        ms += static_cast<double>(at - tick) * tempo / 1000.0 / division;
+        ms += static_cast<double>(at - tick) * tempo / 1000.0 / timing.TicksPerQuarter;
         tick = at;
         tempo = value;
     }
-    ms += static_cast<double>(endTick - tick) * tempo / 1000.0 / division;
+    ms += static_cast<double>(endTick - tick) * tempo / 1000.0 / timing.TicksPerQuarter;
     return ms;
 }
 
-}  // namespace
+struct TMidiRead {
+    double LengthMs = 0;
+    bool SynthRefuses = false;
+    std::string Standard;  // the file in the synthesiser's form, when asked for
+};
 
-std::optional<double> MidiEventsLengthMs(const std::string& bytes)
+// The one reader of MIDI files: their length, whether the synthesiser would refuse them, and
+// (with `write`) the same music as a standard file it takes.
+std::optional<TMidiRead> ReadMidi(const std::string& bytes, bool write)
 {
     TByteReader header(bytes, 0, bytes.size());
     if (bytes.compare(0, 4, "MThd") != 0)
         return std::nullopt;
     header.Skip(4);
     uint32_t headerLength = header.BigEndian(4);
-    header.BigEndian(2);  // format: tempo changes apply to all tracks in every format
+    uint32_t format = header.BigEndian(2);  // tempo changes apply to all tracks in every format
     uint32_t trackCount = header.BigEndian(2);
     uint32_t division = header.BigEndian(2);
-    if (header.Failed() || headerLength < 6 || division == 0)
+    std::optional<TTiming> timing = TimingOf(division);
+    if (header.Failed() || headerLength < 6 || !timing)
         return std::nullopt;
     header.Skip(headerLength - 6);
 
+    TMidiRead read;
+    read.SynthRefuses = headerLength != 6 || format > 2 || timing->TimeCode;
     std::map<uint64_t, uint32_t> tempos;
+    std::string tracks;
     uint64_t endTick = 0;
     uint32_t tracksRead = 0;
     while (tracksRead < trackCount && !header.AtEnd()) {
@@ -158,15 +263,56 @@ std::optional<double> MidiEventsLengthMs(const std::string& bytes)
         size_t body = header.Position();
         size_t bodyEnd = std::min(bytes.size(), body + static_cast<size_t>(length));
         header.Skip(static_cast<uint32_t>(bodyEnd - body));
-        if (bytes.compare(chunkStart, 4, "MTrk") != 0)
-            continue;  // an unknown chunk is skipped and does not count as a track
+        if (bytes.compare(chunkStart, 4, "MTrk") != 0) {
+            read.SynthRefuses = true;  // an unknown chunk is skipped and does not count as a track
+            continue;
+        }
+        TTrackWriter writer;
+        if (write && tracksRead == 0 && timing->TimeCode) {
+            std::string tempo = "\xFF\x51\x03";
+            for (int i = 2; i >= 0; --i)
+                tempo += static_cast<char>((timing->Tempo >> (8 * i)) & 0xFF);
+            writer.Event(0, tempo);
+        }
         ++tracksRead;
-        TTrackScan scan = ScanTrack(TByteReader(bytes, body, bodyEnd), tempos);
+        TTrackScan scan = ScanTrack(TByteReader(bytes, body, bodyEnd), tempos, read.SynthRefuses,
+                                    write ? &writer : nullptr, timing->TimeCode);
         if (!scan.Ok)
             return std::nullopt;
         endTick = std::max(endTick, scan.EndTick);
+        if (write)
+            tracks += writer.Chunk(scan.EndTick);
     }
-    return TicksToMs(endTick, division, tempos);
+    // Fewer tracks than the header counts: the sequencer plays those there are.
+    read.SynthRefuses |= tracksRead < trackCount;
+    read.LengthMs = TicksToMs(endTick, *timing, tempos);
+    if (write) {
+        read.Standard = std::string("MThd\0\0\0\x06\0", 9);
+        read.Standard += static_cast<char>(format > 2 ? 1 : format);
+        for (uint32_t v : {tracksRead, timing->TicksPerQuarter}) {
+            read.Standard += static_cast<char>((v >> 8) & 0xFF);
+            read.Standard += static_cast<char>(v & 0xFF);
+        }
+        read.Standard += tracks;
+    }
+    return read;
+}
+
+}  // namespace
+
+std::optional<double> MidiEventsLengthMs(const std::string& bytes)
+{
+    std::optional<TMidiRead> read = ReadMidi(bytes, false);
+    return read ? std::optional<double>(read->LengthMs) : std::nullopt;
+}
+
+std::optional<std::string> MidiForSynthesiser(const std::string& bytes)
+{
+    std::optional<TMidiRead> read = ReadMidi(bytes, false);
+    if (!read || !read->SynthRefuses)
+        return std::nullopt;
+    std::optional<TMidiRead> standard = ReadMidi(bytes, true);
+    return standard ? std::optional<std::string>(std::move(standard->Standard)) : std::nullopt;
 }
 
 std::optional<std::string> MidiFromRiff(const std::string& bytes)

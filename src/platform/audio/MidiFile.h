@@ -10,6 +10,15 @@
 // following every tempo change. Nothing when the bytes are not a readable MIDI file.
 std::optional<double> MidiEventsLengthMs(const std::string& bytes);
 
+// The same music as a standard MIDI file the synthesiser's own reader takes, for a file that
+// reader would refuse although Windows' sequencer plays it: unknown chunks between the tracks
+// (left out), fewer tracks than the header counts (those there are), running status kept across
+// meta and system-exclusive events (every event gets its status), time-code division (ticks a
+// quarter note at a tempo that keeps their length), meta events of a length the synthesiser
+// refuses and escape packets (left out). Nothing for a file the synthesiser takes as it is, and
+// for one that is no readable MIDI file.
+std::optional<std::string> MidiForSynthesiser(const std::string& bytes);
+
 // The Standard MIDI File inside a RIFF MIDI file ("RIFF" ... "RMID", the MIDI file in its "data"
 // chunk), as Windows' sequencer plays it. Nothing when the bytes are no RIFF MIDI file.
 std::optional<std::string> MidiFromRiff(const std::string& bytes);

@@ -2,9 +2,15 @@
 
 #include "platform/Files.h"
 #include "platform/audio/AudioDevice.h"
+#include "platform/audio/WaveCodecs.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <set>
 
 namespace Audio {
 
@@ -19,6 +25,28 @@ void WaitForEnd()
 {
     while (Mix_Playing(EffectChannel))
         SDL_Delay(5);
+}
+
+// A wave file the mixer reads goes to it from its path, as always; one of the codecs it lacks
+// (see WaveCodecs) is converted in memory first.
+Mix_Chunk* LoadEffect(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Mix_Chunk* chunk = nullptr;
+    if (std::optional<std::string> readable = MixerReadableWave(bytes)) {
+        if (readable->size() <= static_cast<size_t>(INT32_MAX))
+            chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(readable->data(), static_cast<int>(readable->size())), 1);
+        else
+            SDL_SetError("too long to play");
+    } else {
+        chunk = Mix_LoadWAV(path.c_str());
+    }
+    // Windows' sound call fails in silence; say once why an effect stays silent here.
+    static std::set<std::string> told;
+    if (!chunk && told.insert(path).second)
+        std::fprintf(stderr, "zv_rk: the sound %s cannot be played (%s)\n", path.c_str(), Mix_GetError());
+    return chunk;
 }
 
 }  // namespace
@@ -41,7 +69,7 @@ bool SndPlaySound(const std::string& windowsPath, unsigned flags)
     std::string path = NativePath(windowsPath);
     if (!FileExists(windowsPath) || !EnsureAudioOpen())
         return false;
-    Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
+    Mix_Chunk* chunk = LoadEffect(path);
     if (!chunk)
         return false;
     bool loop = flags & SoundFlag::Loop;

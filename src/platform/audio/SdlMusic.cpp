@@ -60,17 +60,23 @@ uint32_t TSdlMusic::Load(const std::string& nativePath)
     // silence; the sequencer refuses it at open.
     if (!midi && HasMidiExtension(nativePath))
         return MciError::InvalidFile;
+    std::optional<std::string> standard;
     if (midi) {
         EventsMs = MidiEventsLengthMs(bytes);
         if (!EventsMs)
             return MciError::InvalidFile;
+        // The synthesiser's own reader refuses some files the sequencer plays, and then plays
+        // silence: those it is given rewritten. Every other file goes to it as it is.
+        standard = MidiForSynthesiser(bytes);
     }
     if (midi && !EnsureSoundFont())
         return MciError::CannotLoadDriver;
     if (!EnsureAudioOpen())
         return MciError::CannotLoadDriver;
-    if (wrapped)
-        Unwrapped = std::move(bytes);
+    if (standard)
+        FromMemory = std::move(*standard);
+    else if (wrapped)
+        FromMemory = std::move(bytes);
     Loading = true;
     Loader = std::thread(&TSdlMusic::LoadInBackground, this, nativePath);
     return MciError::None;
@@ -78,11 +84,12 @@ uint32_t TSdlMusic::Load(const std::string& nativePath)
 
 void TSdlMusic::LoadInBackground(std::string nativePath)
 {
-    // Unwrapped is written before this thread starts and not again while the music lives.
+    // FromMemory is written before this thread starts and not again while the music lives.
     _Mix_Music* music =
-        Unwrapped.empty()
+        FromMemory.empty()
             ? Mix_LoadMUS(nativePath.c_str())
-            : Mix_LoadMUSType_RW(SDL_RWFromConstMem(Unwrapped.data(), static_cast<int>(Unwrapped.size())), MUS_MID, 1);
+            : Mix_LoadMUSType_RW(SDL_RWFromConstMem(FromMemory.data(), static_cast<int>(FromMemory.size())), MUS_MID,
+                                 1);
     std::lock_guard<std::mutex> lock(Guard);
     Music = music;
     Loading = false;

@@ -35,8 +35,10 @@ private:
     void LoadInBackground(std::string nativePath);
     void StartLocked();
 
-    std::string Unwrapped;  // the MIDI file taken out of a RIFF file, which the mixer reads from
-    std::mutex Guard;       // everything below is shared with the loading thread
+    // The MIDI file the mixer reads instead of the one at the path: the file inside a RIFF file,
+    // or a file rewritten for the synthesiser (see MidiForSynthesiser).
+    std::string FromMemory;
+    std::mutex Guard;  // everything below is shared with the loading thread
     std::thread Loader;
     _Mix_Music* Music = nullptr;
     bool Loading = false;

@@ -1,6 +1,7 @@
 #include "IconDirectory.h"
 
 #include "LittleEndian.h"
+#include "PictureLimits.h"
 #include "platform/Errors.h"
 
 namespace IconDirectory {
@@ -10,19 +11,46 @@ constexpr size_t DirectorySize = 6;
 constexpr size_t EntrySize = 16;
 constexpr uint16_t IconType = 1;
 constexpr int32_t MaxSide = 256;  // icons are at most 256 pixels a side
-const std::string PngSignature = "\x89PNG";
+const std::string PngSignature = "\x89PNG\r\n\x1A\n";
+constexpr size_t PngHeaderEnd = 8 + 8 + 13;  // signature, then the IHDR chunk's length, type and fields
 
 struct TEntry {
     size_t At;  // offset of the directory entry
     uint32_t DataSize, DataOffset;
     int64_t Pixels;
     int Depth;
+    bool Png;
 };
+
+uint32_t BigEndian32(const TLittleEndian& in, size_t at)
+{
+    return (uint32_t{in.U8(at)} << 24) | (uint32_t{in.U8(at + 1)} << 16) | (uint32_t{in.U8(at + 2)} << 8) |
+           in.U8(at + 3);
+}
+
+// A PNG image counts by the size its own header gives; one whose header does not read, or
+// whose size the picture limits refuse, is passed over.
+std::optional<TEntry> ReadPngEntry(const TLittleEndian& in, TEntry e)
+{
+    if (e.DataSize < PngHeaderEnd || in.Slice(e.DataOffset + 12, 4) != "IHDR")
+        return std::nullopt;
+    int64_t width = BigEndian32(in, e.DataOffset + 16), height = BigEndian32(in, e.DataOffset + 20);
+    if (!PictureLimits::SizeAllowed(width, height))
+        return std::nullopt;
+    e.Pixels = width * height;
+    e.Depth = in.U16(e.At + 6) != 0 ? in.U16(e.At + 6) : 32;  // the directory's bit count
+    e.Png = true;
+    return e;
+}
 
 std::optional<TEntry> ReadEntry(const TLittleEndian& in, size_t at)
 {
-    TEntry e{at, in.U32(at + 8), in.U32(at + 12), 0, 0};
-    if (e.DataSize < 40 || !in.Has(e.DataOffset, e.DataSize) || in.Slice(e.DataOffset, 4) == PngSignature)
+    TEntry e{at, in.U32(at + 8), in.U32(at + 12), 0, 0, false};
+    if (!in.Has(e.DataOffset, e.DataSize))
+        return std::nullopt;
+    if (e.DataSize >= PngSignature.size() && in.Slice(e.DataOffset, PngSignature.size()) == PngSignature)
+        return ReadPngEntry(in, e);
+    if (e.DataSize < 40)
         return std::nullopt;
     int width = in.U8(at) == 0 ? 256 : in.U8(at);
     int height = in.U8(at + 1) == 0 ? 256 : in.U8(at + 1);
@@ -40,7 +68,9 @@ bool Better(const TEntry& a, const TEntry& b) { return a.Pixels != b.Pixels ? a.
 
 }  // namespace
 
-std::optional<std::string> LargestBitmapImage(const std::string& file)
+bool IsPng(const std::string& image) { return image.compare(0, PngSignature.size(), PngSignature) == 0; }
+
+std::optional<std::string> LargestImage(const std::string& file, bool withPng)
 {
     try {
         TLittleEndian in(file, [] { throw InvalidIconError(); });
@@ -49,10 +79,13 @@ std::optional<std::string> LargestBitmapImage(const std::string& file)
         size_t count = in.U16(4);
         std::optional<TEntry> best;
         for (size_t i = 0; i < count; ++i)
-            if (auto e = ReadEntry(in, DirectorySize + i * EntrySize); e && (!best || Better(*e, *best)))
+            if (auto e = ReadEntry(in, DirectorySize + i * EntrySize);
+                e && (withPng || !e->Png) && (!best || Better(*e, *best)))
                 best = e;
         if (!best)
             return std::nullopt;
+        if (best->Png)
+            return in.Slice(best->DataOffset, best->DataSize);
         std::string single = file.substr(0, 4) + '\1' + '\0' + in.Slice(best->At, 12);
         uint32_t offset = DirectorySize + EntrySize;
         for (int i = 0; i < 4; ++i)

@@ -6,10 +6,13 @@
 
 namespace IconDirectory {
 
-// The largest bitmap image of the icon file (ties: the deepest colour), as a file of its own
-// with that single image; nothing when the directory is damaged or holds no bitmap image.
-// PNG-compressed images (the 256 x 256 ones of later systems) are passed over, since the decoder
-// cannot read them and a file that also holds bitmap sizes should still show.
-std::optional<std::string> LargestBitmapImage(const std::string& file);
+// The largest image of the icon file (ties: the deepest colour): a bitmap image as an icon file
+// of its own with that single image, a PNG image (as later systems store their large sizes) as
+// the PNG file it is. Nothing when the directory is damaged or holds no image that could be read.
+// Without `withPng`, the largest bitmap image.
+std::optional<std::string> LargestImage(const std::string& file, bool withPng);
+
+// True when `image` (from LargestImage) is a PNG file.
+bool IsPng(const std::string& image);
 
 }  // namespace IconDirectory

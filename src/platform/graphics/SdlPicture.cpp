@@ -75,6 +75,39 @@ uint32_t Blend(uint32_t argb, uint32_t backdrop)
     return out;
 }
 
+// SDL_image makes every pixel the AND mask keeps opaque. A 32-bit image whose alpha channel is
+// not all zero is drawn by its alpha alone, the mask ignored, as the systems since XP draw it;
+// one whose alpha is all zero keeps the mask's transparency.
+void TakeAlphaChannel(const std::string& singleImageIcon, SDL_Surface* surface)
+{
+    constexpr size_t Header = 6 + 16;  // the directory of the one image, then its own header
+    if (singleImageIcon.size() < Header + 40 || ReadUInt16(singleImageIcon, Header + 14) != 32 ||
+        ReadInt32(singleImageIcon, Header + 16) != 0)
+        return;
+    size_t width = static_cast<size_t>(surface->w), height = static_cast<size_t>(surface->h);
+    size_t bits = Header + static_cast<size_t>(ReadInt32(singleImageIcon, Header));
+    if (width == 0 || bits > singleImageIcon.size() || (singleImageIcon.size() - bits) / 4 / width < height)
+        return;
+    auto alpha = [&](size_t x, size_t y) {  // rows stored bottom-up
+        return static_cast<uint32_t>(
+            static_cast<unsigned char>(singleImageIcon[bits + ((height - 1 - y) * width + x) * 4 + 3]));
+    };
+    bool any = false;
+    for (size_t y = 0; y < height && !any; ++y)
+        for (size_t x = 0; x < width && !any; ++x)
+            any = alpha(x, y) != 0;
+    if (!any)
+        return;
+    SDL_LockSurface(surface);
+    for (size_t y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<char*>(surface->pixels) +
+                                                static_cast<ptrdiff_t>(y) * surface->pitch);
+        for (size_t x = 0; x < width; ++x)
+            row[x] = (row[x] & 0xFFFFFF) | (alpha(x, y) << 24);
+    }
+    SDL_UnlockSurface(surface);
+}
+
 TRgbImage Pixels(SDL_Surface* surface, bool blend, TColor backdrop)
 {
     TRgbImage image;
@@ -108,11 +141,17 @@ std::shared_ptr<TGraphic> LoadBitmapPicture(const std::string& file)
 
 std::shared_ptr<TGraphic> LoadIconPicture(const std::string& file, TColor backdrop)
 {
-    std::optional<std::string> image = IconDirectory::LargestBitmapImage(file);
+    std::optional<std::string> image = IconDirectory::LargestImage(file, true);
+    if (image && IconDirectory::IsPng(*image)) {
+        if (TSurface png = Decode(*image, IMG_LoadPNG_RW))
+            return std::make_shared<TBitmapGraphic>(Pixels(png.get(), true, backdrop));
+        image = IconDirectory::LargestImage(file, false);  // a damaged PNG leaves the bitmap sizes
+    }
     if (!image)
         throw InvalidIconError();
     TSurface surface = Decode(*image, IMG_LoadICO_RW);
     if (!surface)
         throw InvalidIconError();
+    TakeAlphaChannel(*image, surface.get());
     return std::make_shared<TBitmapGraphic>(Pixels(surface.get(), true, backdrop));
 }

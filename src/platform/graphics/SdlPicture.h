@@ -11,9 +11,9 @@
 // Raises "ビットマップが無効です" for a file that does not decode.
 std::shared_ptr<TGraphic> LoadBitmapPicture(const std::string& file);
 
-// An icon shows its largest bitmap image (see IconDirectory). The pixels its mask leaves out show
-// `backdrop` (the colour of what the picture lies on), as an icon is drawn over its parent's
-// background; SDL_image takes transparency from the mask alone, as the systems of this program's
-// time did, so a 32-bit icon's alpha channel does not blend. Raises "アイコンが無効です" for a file that does not
-// decode.
+// An icon shows its largest image (see IconDirectory), bitmap or PNG. The pixels it leaves out
+// show `backdrop` (the colour of what the picture lies on), as an icon is drawn over its parent's
+// background: a PNG image and a 32-bit image with an alpha channel blend over it by their alpha,
+// other images take their transparency from the AND mask. Raises "アイコンが無効です" for a file
+// that does not decode.
 std::shared_ptr<TGraphic> LoadIconPicture(const std::string& file, TColor backdrop);

@@ -9,6 +9,7 @@ namespace {
 
 constexpr uint32_t SrcCopy = 0x00CC0020;
 constexpr uint32_t PatCopy = 0x00F00021;
+constexpr uint32_t DstInvert = 0x00550009;
 constexpr uint32_t Blackness = 0x00000042;
 constexpr uint32_t Whiteness = 0x00FF0062;
 constexpr int DibRgbColours = 0;
@@ -84,21 +85,68 @@ void TWmfPlayer::DibBitBlt(const TRecord& r)
     Blit(r, {op, double(Param(r, 3)), double(Param(r, 2)), w, h, double(Param(r, 7)), double(Param(r, 6)), w, h, 8});
 }
 
+// META_PATBLT: raster op, height, width, then the top-left corner (y before x).
+void TWmfPlayer::PatBlt(const TRecord& r)
+{
+    uint32_t op = static_cast<uint16_t>(Param(r, 0)) | (uint32_t{static_cast<uint16_t>(Param(r, 1))} << 16);
+    FillBlit({op, 0, 0, 0, 0, double(Param(r, 5)), double(Param(r, 4)), double(Param(r, 3)), double(Param(r, 2)), 0},
+             op);
+}
+
 void TWmfPlayer::FillBlit(const TBlit& blit, uint32_t rasterOp)
 {
-    TColor colour;
-    if (rasterOp == PatCopy && State.Brush.Style != BrushNull)
-        colour = State.Brush.Colour;
-    else if (rasterOp == Blackness)
-        colour = 0x000000;
-    else if (rasterOp == Whiteness)
-        colour = 0xFFFFFF;
-    else
+    cairo_save(Cr);
+    bool fill = true;
+    if (rasterOp == PatCopy) {
+        fill = SetBrushSource();
+    } else if (rasterOp == Blackness) {
+        SetSourceColour(Cr, 0x000000);
+    } else if (rasterOp == Whiteness) {
+        SetSourceColour(Cr, 0xFFFFFF);
+    } else if (rasterOp == DstInvert) {
+        SetSourceColour(Cr, 0xFFFFFF);
+        cairo_set_operator(Cr, CAIRO_OPERATOR_DIFFERENCE);  // |white - d| on an opaque picture: not d
+    } else {
+        fill = false;
+    }
+    if (fill) {
+        cairo_new_path(Cr);
+        cairo_rectangle(Cr, X(blit.DestX), Y(blit.DestY), blit.DestWidth * ScaleX(), blit.DestHeight * ScaleY());
+        cairo_fill(Cr);
+    }
+    cairo_restore(Cr);
+}
+
+// META_SETDIBTODEV: colour use, the band of scan lines the record holds, the source box, the
+// destination corner, the bitmap. Its pixels are copied one to one onto the device, unscaled.
+void TWmfPlayer::SetDibToDevice(const TRecord& r)
+{
+    if (Param(r, 0) != DibRgbColours)
         return;
-    SetSourceColour(Cr, colour);
-    cairo_new_path(Cr);
-    cairo_rectangle(Cr, X(blit.DestX), Y(blit.DestY), blit.DestWidth * ScaleX(), blit.DestHeight * ScaleY());
-    cairo_fill(Cr);
+    uint32_t scans = static_cast<uint16_t>(Param(r, 1)), startScan = static_cast<uint16_t>(Param(r, 2));
+    double width = Param(r, 6), height = Param(r, 5);
+    TBlit blit{SrcCopy,
+               double(Param(r, 4)),
+               double(Param(r, 3)) - startScan,
+               width,
+               height,
+               double(Param(r, 8)),
+               double(Param(r, 7)),
+               width / ScaleX(),
+               height / ScaleY(),
+               9};
+    std::string dib = BytesParam(r, blit.DibWord, (r.Words - blit.DibWord) * 2);
+    // A bottom-up bitmap recorded in bands holds only the band's scan lines, counted from the
+    // bitmap's bottom: it is drawn as a bitmap of that height.
+    if (dib.size() >= 12 && static_cast<signed char>(dib[11]) >= 0) {
+        uint32_t declared = 0;
+        for (int i = 3; i >= 0; --i)
+            declared = (declared << 8) | static_cast<unsigned char>(dib[8 + static_cast<size_t>(i)]);
+        if (scans < declared)
+            for (int i = 0; i < 4; ++i)
+                dib[8 + static_cast<size_t>(i)] = static_cast<char>(scans >> (8 * i));
+    }
+    DrawDib(dib, blit);
 }
 
 void TWmfPlayer::Blit(const TRecord& r, const TBlit& blit)
@@ -107,7 +155,11 @@ void TWmfPlayer::Blit(const TRecord& r, const TBlit& blit)
         FillBlit(blit, blit.RasterOp);
         return;
     }
-    std::string dib = BytesParam(r, blit.DibWord, (r.Words - blit.DibWord) * 2);
+    DrawDib(BytesParam(r, blit.DibWord, (r.Words - blit.DibWord) * 2), blit);
+}
+
+void TWmfPlayer::DrawDib(const std::string& dib, const TBlit& blit)
+{
     std::shared_ptr<TGraphic> bitmap;
     try {
         bitmap = LoadBitmapPicture(BitmapFileOf(dib));

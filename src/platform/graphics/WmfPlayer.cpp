@@ -11,6 +11,7 @@ namespace {
 enum : uint16_t {
     MetaEof = 0x0000,
     MetaSaveDc = 0x001E,
+    MetaSelectClipRegion = 0x012C,
     MetaSetBkMode = 0x0102,
     MetaSetPolyFillMode = 0x0106,
     MetaRestoreDc = 0x0127,
@@ -21,6 +22,12 @@ enum : uint16_t {
     MetaSetTextColor = 0x0209,
     MetaSetWindowOrg = 0x020B,
     MetaSetWindowExt = 0x020C,
+    MetaOffsetClipRgn = 0x0220,
+    MetaExcludeClipRect = 0x0415,
+    MetaIntersectClipRect = 0x0416,
+    MetaPatBlt = 0x061D,
+    MetaSetDibToDev = 0x0D33,
+    MetaCreateRegion = 0x06FF,
     MetaLineTo = 0x0213,
     MetaMoveTo = 0x0214,
     MetaCreatePenIndirect = 0x02FA,
@@ -45,7 +52,6 @@ enum : uint16_t {
     MetaCreatePalette = 0x00F7,
     MetaDibCreatePatternBrush = 0x0142,
     MetaCreatePatternBrush = 0x01F9,
-    MetaCreateRegion = 0x06FF,
 };
 
 enum ArcKind { ArcOnly, ArcPie, ArcChord };
@@ -97,6 +103,24 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
     case MetaRestoreDc:
         RestoreDc(Param(r, 0));
         break;
+    case MetaIntersectClipRect:
+        IntersectClip(PixelRect(Param(r, 3), Param(r, 2), Param(r, 1), Param(r, 0)));
+        break;
+    case MetaExcludeClipRect:
+        ExcludeClip(PixelRect(Param(r, 3), Param(r, 2), Param(r, 1), Param(r, 0)));
+        break;
+    case MetaSelectClipRegion:
+        SelectClipRegion(static_cast<uint16_t>(Param(r, 0)));
+        break;
+    case MetaOffsetClipRgn:
+        if (State.Clip) {
+            int dx = static_cast<int>(std::lround(Param(r, 1) * ScaleX()));
+            int dy = static_cast<int>(std::lround(Param(r, 0) * ScaleY()));
+            for (TPixelRect& c : *State.Clip)
+                c = {c.Left + dx, c.Top + dy, c.Right + dx, c.Bottom + dy};
+            ApplyClip();
+        }
+        break;
     case MetaSetBkMode:
         State.OpaqueBackground = Param(r, 0) == 2;
         break;
@@ -140,7 +164,11 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
         CreateObject(TPen{Param(r, 0) & 0x0F, Param(r, 1), ColourParam(r, 3)});
         break;
     case MetaCreateBrushIndirect:
-        CreateObject(TBrush{Param(r, 0), ColourParam(r, 1)});
+        // The hatch word is left out by some writers of solid brushes.
+        CreateObject(TBrush{Param(r, 0), ColourParam(r, 1), r.Words > 3 ? Param(r, 3) : 0});
+        break;
+    case MetaCreateRegion:
+        CreateObject(ReadRegion(r));
         break;
     case MetaCreateFontIndirect:
         CreateObject(
@@ -149,7 +177,6 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
     case MetaCreatePalette:
     case MetaDibCreatePatternBrush:
     case MetaCreatePatternBrush:
-    case MetaCreateRegion:
         CreateObject(TOther{});
         break;
     case MetaRectangle:
@@ -201,6 +228,12 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
     case MetaDibBitBlt:
         DibBitBlt(r);
         break;
+    case MetaSetDibToDev:
+        SetDibToDevice(r);
+        break;
+    case MetaPatBlt:
+        PatBlt(r);
+        break;
     default:
         break;  // not drawn: see the class comment
     }
@@ -227,6 +260,8 @@ void TWmfPlayer::SelectObject(int index)
         State.Brush = *brush;
     else if (auto* font = std::get_if<TFont>(&object))
         State.Font = *font;
+    else if (std::holds_alternative<TRegion>(object))
+        SelectClipRegion(index);  // selecting a region into a device context clips to it
 }
 
 // A negative argument counts back from the latest save; a positive one names a save level.
@@ -238,6 +273,7 @@ void TWmfPlayer::RestoreDc(int which)
         return;
     State = Saved[keep];
     Saved.resize(keep);
+    ApplyClip();  // the clipping region is part of what was saved
 }
 
 double TWmfPlayer::ScaleX() const { return Width / State.Window.ExtX; }
@@ -283,12 +319,13 @@ bool TWmfPlayer::SetPenSource()
 // Fills the current path with the brush (when `fill`), then outlines it with the pen.
 void TWmfPlayer::FillAndStroke(bool fill)
 {
-    if (fill && State.Brush.Style != BrushNull) {
-        SetSourceColour(Cr, State.Brush.Colour);
+    if (fill && SetBrushSource()) {
         cairo_set_fill_rule(Cr, State.Winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
         cairo_fill_preserve(Cr);
     }
-    if (SetPenSource())
+    if (DashedPen())
+        StrokeDashed();
+    else if (SetPenSource())
         cairo_stroke(Cr);
     cairo_new_path(Cr);
 }
@@ -305,7 +342,7 @@ void TWmfPlayer::DrawRectangle(const TRecord& r)
             cairo_new_path(Cr);
             cairo_rectangle(Cr, x0, y0, std::max(0.0, x1 - x0 - 1), std::max(0.0, y1 - y0 - 1));
         }
-        SetSourceColour(Cr, State.Brush.Colour);
+        SetBrushSource();
         cairo_fill(Cr);
     }
     RectanglePath(l, t, rt, b, 0.5);
@@ -343,7 +380,7 @@ void TWmfPlayer::DrawEllipse(const TRecord& r)
     double b = Param(r, 0), rt = Param(r, 1), t = Param(r, 2), l = Param(r, 3);
     if (State.Brush.Style != BrushNull) {
         EllipsePath(l, t, rt, b, 0);
-        SetSourceColour(Cr, State.Brush.Colour);
+        SetBrushSource();
         cairo_fill(Cr);
     }
     EllipsePath(l, t, rt, b, 0.5);

@@ -1,7 +1,9 @@
-// Plays the records of a Windows metafile onto cairo: the common GDI drawing records with pens,
-// brushes and fonts (Shift-JIS text) and device-independent bitmaps copied in place, mapped from
-// the metafile's window onto the picture. Records it does not draw (regions, clipping, palettes,
-// raster operations other than plain copies and fills) are skipped.
+// Plays the records of a Windows metafile onto cairo: the common GDI drawing records with pens
+// (solid, or dashed and dotted one pixel wide), brushes (solid and hatched) and fonts (Shift-JIS
+// text), pattern fills, device-independent bitmaps copied in place, and clipping by rectangles
+// and rectangle regions, mapped from the metafile's window onto the picture. Records it does not
+// draw (palettes, pattern brushes, region painting, raster operations other than plain copies,
+// fills and inversion) are skipped.
 #pragma once
 
 #include "LittleEndian.h"
@@ -29,17 +31,26 @@ public:
     void Play(size_t offset);
 
 private:
-    static constexpr int PenNull = 5;    // PS_NULL: no outline
-    static constexpr int BrushNull = 1;  // BS_NULL: no fill
+    static constexpr int PenNull = 5;       // PS_NULL: no outline
+    static constexpr int BrushNull = 1;     // BS_NULL: no fill
+    static constexpr int BrushHatched = 2;  // BS_HATCHED: one of the six 8 x 8 hatch patterns
 
     struct TPen {
-        int Style = 0;  // PS_SOLID
+        int Style = 0;  // PS_SOLID; PS_DASH 1 to PS_DASHDOTDOT 4 are styled
         int Width = 0;  // logical units; 0 draws one pixel
         TColor Colour = 0x000000;
     };
     struct TBrush {
         int Style = 0;  // BS_SOLID
         TColor Colour = 0xFFFFFF;
+        int Hatch = 0;  // HS_HORIZONTAL 0 to HS_DIAGCROSS 5
+    };
+    // Device pixels, right and bottom edge left out.
+    struct TPixelRect {
+        int Left, Top, Right, Bottom;
+    };
+    struct TRegion {
+        std::vector<TPixelRect> Rects;  // logical units, as the record gives them
     };
     struct TFont {
         int Height = 0;  // < 0: character height, > 0: cell height, 0: default
@@ -48,8 +59,9 @@ private:
         int Escapement = 0;  // tenths of a degree
         bool FixedPitch = false;
     };
-    struct TOther {};  // palettes, pattern brushes, regions: hold a slot, draw nothing
-    using TObject = std::variant<TPen, TBrush, TFont, TOther>;
+    struct TOther {};  // palettes, pattern brushes: hold a slot, draw nothing
+    using TObject = std::variant<TPen, TBrush, TFont, TRegion, TOther>;
+    using TClip = std::optional<std::vector<TPixelRect>>;  // nothing: the whole picture
 
     struct TState {
         TPen Pen;
@@ -61,6 +73,7 @@ private:
         bool Winding = false;
         TWindow Window{};
         double CurX = 0, CurY = 0;  // logical
+        TClip Clip;
     };
 
     struct TRecord {
@@ -74,6 +87,12 @@ private:
     std::string BytesParam(const TRecord& r, size_t index, size_t length) const;
 
     void CreateObject(TObject object);
+    TRegion ReadRegion(const TRecord& r) const;
+    TPixelRect PixelRect(double l, double t, double r, double b) const;
+    void IntersectClip(const TPixelRect& rect);
+    void ExcludeClip(const TPixelRect& rect);
+    void SelectClipRegion(int index);
+    void ApplyClip();
     void SelectObject(int index);
     void RestoreDc(int which);
 
@@ -86,6 +105,9 @@ private:
     void EllipsePath(double l, double t, double r, double b, double inset);
     void FillAndStroke(bool fill);
     bool SetPenSource();
+    bool SetBrushSource();
+    bool DashedPen() const;
+    void StrokeDashed();
     void DrawRectangle(const TRecord& r);
     void DrawRoundRect(const TRecord& r);
     void DrawEllipse(const TRecord& r);
@@ -94,7 +116,8 @@ private:
     void DrawPolyPolygon(const TRecord& r);
     void DrawLineTo(const TRecord& r);
     void SelectFont();
-    void DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect);
+    void DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect,
+                  const std::vector<double>& spacing = {});
     void TextOut(const TRecord& r);
     void ExtTextOut(const TRecord& r);
 
@@ -107,7 +130,10 @@ private:
     void StretchDib(const TRecord& r);
     void DibStretchBlt(const TRecord& r);
     void DibBitBlt(const TRecord& r);
+    void SetDibToDevice(const TRecord& r);
+    void PatBlt(const TRecord& r);
     void Blit(const TRecord& r, const TBlit& blit);
+    void DrawDib(const std::string& dib, const TBlit& blit);
     void FillBlit(const TBlit& blit, uint32_t rasterOp);
 
     cairo_t* Cr;

@@ -55,7 +55,15 @@ void TWmfPlayer::ExtTextOut(const TRecord& r)
     TRecord rect{r.Params + 8, hasRect ? 4u : 0u};
     if (hasRect)
         Param(r, 7);
-    DrawText(BytesParam(r, hasRect ? 8 : 4, length), x, y, options, hasRect ? &rect : nullptr);
+    size_t text = hasRect ? 8 : 4;
+    // After the text (padded to whole words), when the record holds it, the distance from each
+    // character cell to the next, one for each byte.
+    std::vector<double> dx;
+    size_t spacing = text + (length + 1) / 2;
+    if (length > 0 && r.Words >= spacing + length)
+        for (size_t i = 0; i < length; ++i)
+            dx.push_back(Param(r, spacing + i));
+    DrawText(BytesParam(r, text, length), x, y, options, hasRect ? &rect : nullptr, dx);
 }
 
 void TWmfPlayer::SelectFont()
@@ -79,7 +87,8 @@ void TWmfPlayer::SelectFont()
     }
 }
 
-void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect)
+void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect,
+                          const std::vector<double>& spacing)
 {
     std::string utf8 = Sjis::ToUtf8(sjis);
     cairo_save(Cr);
@@ -88,6 +97,19 @@ void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int optio
     cairo_font_extents(Cr, &font);
     cairo_text_extents_t extents;
     cairo_text_extents(Cr, utf8.c_str(), &extents);
+    // With spacing given, each character starts where the spacing puts it (a double-byte
+    // character takes the spacing of both its bytes), and the text is as wide as their sum.
+    std::vector<std::pair<std::string, double>> cells;  // each character and where it starts
+    if (!spacing.empty()) {
+        double at = 0;
+        for (size_t i = 0; i < sjis.size();) {
+            size_t next = std::min(Sjis::NextChar(sjis, i), sjis.size());
+            cells.emplace_back(Sjis::ToUtf8(sjis.substr(i, next - i)), at);
+            for (; i < next; ++i)
+                at += spacing[i] * ScaleX();
+        }
+        extents.x_advance = at;
+    }
 
     if (State.TextAlign & TextAlignUpdateCp) {
         x = State.CurX;
@@ -125,8 +147,14 @@ void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int optio
         cairo_fill(Cr);
     }
     SetSourceColour(Cr, State.TextColour);
-    cairo_move_to(Cr, std::round(dx), std::round(baseline));
-    cairo_show_text(Cr, utf8.c_str());
+    if (cells.empty()) {
+        cairo_move_to(Cr, std::round(dx), std::round(baseline));
+        cairo_show_text(Cr, utf8.c_str());
+    }
+    for (const auto& [text, at] : cells) {
+        cairo_move_to(Cr, std::round(dx + at), std::round(baseline));
+        cairo_show_text(Cr, text.c_str());
+    }
     cairo_new_path(Cr);  // showing text leaves a current point the next figure must not start from
     cairo_restore(Cr);
 

@@ -1,0 +1,123 @@
+// Clipping of the metafile player: rectangles and rectangle regions, kept as a list of disjoint
+// device rectangles, saved and restored with the rest of the device context.
+#include "WmfPlayer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr size_t RegionHeaderWords = 11;  // chain, type, count (2), size, scans, max scan, bounds (4)
+// Each exclusion can split the clipping rectangles it crosses; past this many, a metafile that
+// carves up the picture further is drawn with less clipping rather than ever more slowly.
+constexpr size_t MaxClipRects = 4096;
+
+}  // namespace
+
+// A rectangle of logical units as the device pixels it covers.
+TWmfPlayer::TPixelRect TWmfPlayer::PixelRect(double l, double t, double r, double b) const
+{
+    int x0 = static_cast<int>(std::lround(X(l))), x1 = static_cast<int>(std::lround(X(r)));
+    int y0 = static_cast<int>(std::lround(Y(t))), y1 = static_cast<int>(std::lround(Y(b)));
+    return {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
+}
+
+// META_CREATEREGION: a header with the bounds, then scans of one band each (its top and bottom
+// and pairs of left and right edges). A region whose scans do not fit the record keeps its
+// bounds, which for the rectangle regions metafiles hold is the same.
+TWmfPlayer::TRegion TWmfPlayer::ReadRegion(const TRecord& r) const
+{
+    TRegion region;
+    if (r.Words < RegionHeaderWords)
+        return region;  // no bounds: an empty region
+    size_t scans = static_cast<uint16_t>(Param(r, 5));
+    TPixelRect bounds{Param(r, 7), Param(r, 8), Param(r, 9), Param(r, 10)};
+    size_t at = RegionHeaderWords;
+    for (size_t i = 0; i < scans; ++i) {
+        if (at + 3 > r.Words) {
+            region.Rects = {bounds};
+            return region;
+        }
+        size_t edges = static_cast<uint16_t>(Param(r, at));
+        int top = Param(r, at + 1), bottom = Param(r, at + 2);
+        if (at + 3 + edges + 1 > r.Words) {
+            region.Rects = {bounds};
+            return region;
+        }
+        for (size_t k = 0; k + 1 < edges; k += 2)
+            region.Rects.push_back({Param(r, at + 3 + k), top, Param(r, at + 4 + k), bottom});
+        at += 3 + edges + 1;  // the edge count again closes the scan
+    }
+    return region;
+}
+
+void TWmfPlayer::IntersectClip(const TPixelRect& rect)
+{
+    std::vector<TPixelRect> inside;
+    for (const TPixelRect& c : State.Clip.value_or(std::vector<TPixelRect>{{0, 0, Width, Height}})) {
+        TPixelRect i{std::max(c.Left, rect.Left), std::max(c.Top, rect.Top), std::min(c.Right, rect.Right),
+                     std::min(c.Bottom, rect.Bottom)};
+        if (i.Left < i.Right && i.Top < i.Bottom)
+            inside.push_back(i);
+    }
+    State.Clip = std::move(inside);
+    ApplyClip();
+}
+
+void TWmfPlayer::ExcludeClip(const TPixelRect& rect)
+{
+    std::vector<TPixelRect> outside;
+    auto keep = [&](int l, int t, int r, int b) {
+        if (l < r && t < b)
+            outside.push_back({l, t, r, b});
+    };
+    for (const TPixelRect& c : State.Clip.value_or(std::vector<TPixelRect>{{0, 0, Width, Height}})) {
+        if (rect.Right <= c.Left || rect.Left >= c.Right || rect.Bottom <= c.Top || rect.Top >= c.Bottom) {
+            outside.push_back(c);
+            continue;
+        }
+        int top = std::max(c.Top, rect.Top), bottom = std::min(c.Bottom, rect.Bottom);
+        keep(c.Left, c.Top, c.Right, top);        // above
+        keep(c.Left, bottom, c.Right, c.Bottom);  // below
+        keep(c.Left, top, rect.Left, bottom);     // left of it
+        keep(rect.Right, top, c.Right, bottom);   // right of it
+    }
+    if (outside.size() > MaxClipRects)
+        return;
+    State.Clip = std::move(outside);
+    ApplyClip();
+}
+
+// Selecting a region clips to it (in the device units of the moment); selecting anything else,
+// as a metafile records a selected null region, clips no more.
+void TWmfPlayer::SelectClipRegion(int index)
+{
+    const TRegion* region = nullptr;
+    if (index >= 0 && static_cast<size_t>(index) < Objects.size() && Objects[static_cast<size_t>(index)])
+        region = std::get_if<TRegion>(&*Objects[static_cast<size_t>(index)]);
+    if (!region) {
+        State.Clip.reset();
+    } else {
+        State.Clip.emplace();
+        for (const TPixelRect& r : region->Rects) {
+            TPixelRect p = PixelRect(r.Left, r.Top, r.Right, r.Bottom);
+            if (p.Left < p.Right && p.Top < p.Bottom)
+                State.Clip->push_back(p);
+        }
+    }
+    ApplyClip();
+}
+
+void TWmfPlayer::ApplyClip()
+{
+    cairo_reset_clip(Cr);
+    if (!State.Clip)
+        return;
+    cairo_fill_rule_t rule = cairo_get_fill_rule(Cr);
+    cairo_set_fill_rule(Cr, CAIRO_FILL_RULE_WINDING);  // a damaged region's rectangles may overlap
+    cairo_new_path(Cr);
+    for (const TPixelRect& r : *State.Clip)
+        cairo_rectangle(Cr, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+    cairo_clip(Cr);  // an empty path clips everything away
+    cairo_set_fill_rule(Cr, rule);
+}
