@@ -1,6 +1,7 @@
 // The author's tools on whole stories: the demo (clean, and its map), and a story that holds every
 // fault the checker knows once.
 #include "EngineFixture.h"
+#include "author/StartPoint.h"
 #include "author/StoryCheck.h"
 #include "author/StoryMap.h"
 #include "author/StoryOutline.h"
@@ -200,4 +201,18 @@ TEST_F(StoryToolsTest, PictureAndMusicOnTheWayToALabel)
     EXPECT_EQ(at("@meet").Cg.Kind, Author::TSetting::Ambiguous) << "a.jpg one way, b.jpg the other";
     EXPECT_EQ(at("@meet").Midi.Name, "bgm.mid");
     EXPECT_EQ(at("@alone").Cg.Kind, Author::TSetting::Unknown) << "no path leads there";
+
+    auto right = Author::FindStartPoint("right");
+    ASSERT_TRUE(right.has_value());
+    EXPECT_EQ(right->LabelLine, 8);
+    EXPECT_EQ(right->Cg, "a.jpg");
+    EXPECT_EQ(right->Midi, "bgm.mid");
+    EXPECT_TRUE(right->Notes.empty());
+    auto meet = Author::FindStartPoint("@meet");
+    ASSERT_TRUE(meet.has_value());
+    EXPECT_EQ(meet->Cg, "");
+    EXPECT_EQ(meet->Midi, "bgm.mid");
+    ASSERT_EQ(meet->Notes.size(), 1u);
+    EXPECT_EQ(meet->Notes[0], "the picture differs on the ways to @meet: starting without one");
+    EXPECT_FALSE(Author::FindStartPoint("@nowhere").has_value());
 }
