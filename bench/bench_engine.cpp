@@ -1,9 +1,9 @@
 // Loads a 9999-line script of mixed text, commands, labels and choices, then steps through all
 // of it, and prints the load time and the time per step.
 //   build/bench/bench_engine
+#include "BenchScript.h"
 #include "engine/UnitRK.h"
 #include "platform/Application.h"
-#include "platform/ShiftJis.h"
 
 #include <chrono>
 #include <cstdio>
@@ -15,45 +15,13 @@
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-namespace {
-
-std::string MakeScript(int lines)
-{
-    const std::vector<std::string> text = {"今日は朝から雨が降っていた。", "「おはよう」と彼女は言った。",
-                                           "窓の外を見ると、街は灰色だった。", "   ", "I said nothing // a comment"};
-    std::string out;
-    int n = 0, block = 0;
-    auto add = [&](const std::string& utf8) {
-        out += Sjis::FromUtf8(utf8) + "\r\n";
-        ++n;
-    };
-    while (n < lines - 12) {
-        std::string b = std::to_string(block++);
-        add("@s" + b);
-        for (int k = 0; k < 5; ++k)
-            add(text[static_cast<size_t>(k)]);
-        add("#Cg pic" + b + ".jpg");
-        add("");
-        add("右へ行く@r" + b);
-        add("左へ行く@l" + b);
-        add("@r" + b);
-        add("#Goto @l" + b);
-        add("@l" + b);
-    }
-    while (n < lines)
-        add("終わりの近く。");
-    return out;
-}
-
-}  // namespace
-
 int main()
 {
     char pattern[] = "/tmp/rk-bench-XXXXXX";
     const std::string dir = mkdtemp(pattern);
     fs::current_path(dir);
     fs::create_directories("dat");
-    std::ofstream("dat/1.txt", std::ios::binary) << MakeScript(9999);
+    std::ofstream("dat/1.txt", std::ios::binary) << BenchScript(9999);
 
     TPanel page1("Page1"), page2("Page2"), panelCg("PanelCg");
     TLabel labMain("LabMain");

@@ -13,6 +13,7 @@ PACKAGES=(
   libgsm1-dev libmp3lame-dev
   libemf2svg-dev librsvg2-dev libcairo2-dev
   libx11-dev xvfb xauth xdotool imagemagick x11-utils
+  graphviz
 )
 
 missing=()

@@ -197,6 +197,17 @@ void ShowCg(const std::string& name)
     image.Visible = true;
 }
 
+void StartAt(int labelLine, const std::string& cgName, const std::string& midiName)
+{
+    Rk.CgName = cgName;
+    Rk.MidiName = midiName;
+    ShowCg(cgName);
+    if (!midiName.empty())
+        PlayMusic(midiName);
+    Rk.CurLine = labelLine + 1;
+    Advance();
+}
+
 void PlayMusic(const std::string& name)
 {
     if (!name.empty())

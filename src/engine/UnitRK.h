@@ -116,6 +116,9 @@ void AddMessage(const std::string& line);
 void ClearMessage();
 void ShowCg(const std::string& name);
 void PlayMusic(const std::string& name);
+// The first step of a story started at a label rather than at its top: play goes on after the
+// label line at `labelLine`, as after a #Goto to it, with the picture and music given.
+void StartAt(int labelLine, const std::string& cgName, const std::string& midiName);
 
 // Choice menu.
 bool ShowChoices();

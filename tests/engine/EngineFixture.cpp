@@ -89,6 +89,14 @@ void EngineTest::WriteScript(const std::vector<std::string>& utf8Lines) const
 
 bool EngineTest::Start()
 {
+    if (!BindAndLoad())
+        return false;
+    UnitRK::Advance();
+    return true;
+}
+
+bool EngineTest::BindAndLoad()
+{
     std::vector<TLabel*> labels;
     for (auto& l : Choices)
         labels.push_back(l.get());
@@ -98,10 +106,7 @@ bool EngineTest::Start()
     UnitRK::SetLimits(3, 5, 72, 148);
     UnitRK::BindControls(&LabMain, &Image1, labels, &PanelCg, &Page1, &Page2, buttons);
     UnitRK::ResetEngine();
-    if (!UnitRK::LoadScript(UnitRK::ScriptPath))
-        return false;
-    UnitRK::Advance();
-    return true;
+    return UnitRK::LoadScript(UnitRK::ScriptPath);
 }
 
 std::string EngineTest::U(const std::string& sjis) { return Sjis::ToUtf8(sjis); }

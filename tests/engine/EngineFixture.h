@@ -50,6 +50,8 @@ protected:
     void WriteScriptBytes(const std::string& bytes) const { Folder->Write("dat/1.txt", bytes); }
     // The start-up sequence: limits, controls, reset, load, first step.
     bool Start();
+    // The same without the first step.
+    bool BindAndLoad();
     // Drives one automatic step if one is pending, as timer 2 would.
     void Tick() { UnitRK::AutoTick(); }
     // Runs queued messages (the quit message of a terminate request).

@@ -123,6 +123,18 @@ TEST_F(EngineTest, GotoPrefersTheFirstLabelAfterTheCurrentLine)
     EXPECT_EQ(Shown(), "B|");
 }
 
+TEST_F(EngineTest, AStoryStartedAtALabelGoesOnAfterItWithThePictureAndMusicGiven)
+{
+    WriteScript({"A", "@x", "", "B", "C"});
+    ASSERT_TRUE(BindAndLoad());
+    StartAt(1, "p.jpg", "bgm.mid");
+    EXPECT_EQ(Shown(), "B|");
+    EXPECT_TRUE(Image1.Visible);
+    EXPECT_EQ(Rk.CgName, "p.jpg");
+    EXPECT_EQ(Rk.MidiName, "bgm.mid");
+    EXPECT_EQ(Calls, (std::vector<std::string>{"LoadPictureFile dat\\p.jpg", "MidiPlay dat\\bgm.mid loop"}));
+}
+
 TEST_F(EngineTest, GotoNeverExaminesTheCurrentLineAndWrapsToTheFirstMatch)
 {
     WriteScript({"@a", "A", "@a", "B", "#Goto @a"});

@@ -1,0 +1,349 @@
+#include "author/StoryCheck.h"
+
+#include "author/StoryOutline.h"
+#include "engine/UnitRK.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Image.h"
+#include "platform/ShiftJis.h"
+#include "platform/sdl/LabelText.h"
+#include "ui/MyCg.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <set>
+
+#include <sys/stat.h>
+
+namespace Author {
+
+namespace {
+
+using UnitRK::TCommand;
+
+// What the window gives the text: the message label and the columns of the choice menu, with
+// the faces they are drawn in.
+constexpr int MessageWidth = 148;
+constexpr int NarrowColumn = 72;
+constexpr int WideColumn = 148;
+constexpr int MessageFontHeight = 13;
+constexpr int ChoiceFontHeight = 12;
+constexpr int MenuSize = 6;
+
+std::string Utf8(const std::string& sjis) { return Sjis::ToUtf8(sjis); }
+std::string Native(const std::string& windowsPath) { return Sjis::ToUtf8(NativePath(windowsPath)); }
+
+// How a data file named in the script is found.
+struct TFound {
+    enum TKind { Missing, Exact, OtherCase } Kind = Missing;
+    std::string Name;  // the native path found (UTF-8)
+};
+
+TFound FindDataFile(const std::string& windowsPath)
+{
+    std::string native = NativePath(windowsPath);
+    if (!FileExists(windowsPath))
+        return {TFound::Missing, Utf8(native)};
+    std::string asWritten = windowsPath;
+    for (size_t i = 0; i < asWritten.size(); i = Sjis::NextChar(asWritten, i))
+        if (asWritten[i] == '\\')
+            asWritten[i] = '/';
+    return {native == asWritten ? TFound::Exact : TFound::OtherCase, Utf8(native)};
+}
+
+class TChecker {
+public:
+    TCheckReport Run()
+    {
+        Report.ScriptName = Native(UnitRK::ScriptPath);
+        if (!FileExists(UnitRK::ScriptPath)) {
+            Say(0, TSeverity::Error,
+                "the script is missing: the player shows 『dat\\1.txt』が見つかりません。終了します。 and ends");
+            return Report;
+        }
+        std::vector<std::string> table;
+        try {
+            CheckLineEnds(ReadWholeFile(UnitRK::ScriptPath));
+            table = LoadTable(UnitRK::ReadScriptFile(UnitRK::ScriptPath));
+        } catch (const std::exception& e) {
+            Say(0, TSeverity::Error, "the script cannot be read: " + Utf8(e.what()));
+            return Report;
+        }
+        TOutline outline(std::move(table));
+        CheckLines(outline);
+        CheckReach(outline);
+        std::stable_sort(Report.Diagnostics.begin(), Report.Diagnostics.end(),
+                         [](const TDiagnostic& a, const TDiagnostic& b) { return a.Line < b.Line; });
+        return Report;
+    }
+
+private:
+    void Say(int line, TSeverity severity, const std::string& utf8)
+    {
+        Report.Diagnostics.push_back({line, severity, utf8});
+    }
+
+    // A file whose lines end in CR alone reads as one line, as the old runtime read it.
+    void CheckLineEnds(const std::string& bytes)
+    {
+        bool lf = bytes.find('\n') != std::string::npos;
+        bool cr = bytes.find('\r') != std::string::npos;
+        if (cr && !lf)
+            Say(1, TSeverity::Warning,
+                "the lines end in CR alone: the player reads the whole file as one line, as the original did");
+    }
+
+    // The table as the loader makes it, with every line the loader would refuse reported (the
+    // loader stops at the first; the checker goes on to find them all).
+    std::vector<std::string> LoadTable(const std::vector<std::string>& fileLines)
+    {
+        std::vector<std::string> table;
+        for (size_t i = 0; i < fileLines.size(); ++i) {
+            const int line = static_cast<int>(i) + 1;
+            std::string text, label;
+            try {
+                text = UnitRK::ScriptText(fileLines[i]);
+            } catch (const ERangeError&) {
+                Say(line, TSeverity::Error,
+                    "more than 16 pieces between \"//\": the player stops loading the script (範囲チェックエラー)");
+            }
+            try {
+                label = UnitRK::LabelOf(text);
+            } catch (const ERangeError&) {
+                Say(line, TSeverity::Error,
+                    "more than 16 words: the player stops loading the script (範囲チェックエラー)");
+            }
+            table.push_back(label.empty() ? text : label);
+        }
+        if (table.size() + 1 > UnitRK::ScriptCapacity)
+            Say(UnitRK::ScriptCapacity, TSeverity::Error,
+                "the script has " + std::to_string(table.size()) +
+                    " lines; the player holds 9999 and stops loading it (範囲チェックエラー)");
+        return table;
+    }
+
+    void CheckLines(const TOutline& outline)
+    {
+        std::map<std::string, int> labels;
+        const int fileLines = outline.Count() - 1;  // the last entry is the loader's own "#End"
+        for (int i = 0; i < fileLines; ++i) {
+            const int line = i + 1;
+            const std::string& text = outline.Lines()[static_cast<size_t>(i)];
+            const TLineInfo& info = outline.Info(i);
+            if (UnitRK::IsLabelMark(text, 1)) {
+                auto [first, added] = labels.emplace(text, line);
+                if (!added)
+                    Say(line, TSeverity::Warning,
+                        "label " + Utf8(text) + " is defined again (first on line " + std::to_string(first->second) +
+                            "): a jump reaches whichever comes next after the jumping line, wrapping round");
+            }
+            if (info.TooManyWords)
+                continue;  // reported as the loader refuses it
+            if (info.Fails)
+                Say(line, TSeverity::Error,
+                    "16 or more \"@\": the player stops with 範囲チェックエラー when it reaches this line");
+            switch (info.Kind) {
+            case TLineKind::Command:
+                CheckCommand(outline, i, info);
+                break;
+            case TLineKind::Choice:
+                CheckChoice(outline, i, info);
+                break;
+            case TLineKind::Message:
+                if (!info.Fails)
+                    CheckMessage(text, line);
+                break;
+            case TLineKind::Break:
+                break;
+            }
+        }
+    }
+
+    void CheckCommand(const TOutline& outline, int i, const TLineInfo& info)
+    {
+        const int line = i + 1;
+        switch (info.Command) {
+        case TCommand::Goto:
+            if (!UnitRK::IsLabelMark(info.Arg, 1))
+                Say(line, TSeverity::Warning,
+                    "#Goto without a label (a word beginning with \"@\"): the player goes on with the next line");
+            else if (outline.FindLabel(info.Arg, i) < 0)
+                Say(line, TSeverity::Error, "#Goto target " + Utf8(info.Arg) + " has no label line");
+            break;
+        case TCommand::Cg:
+            if (!info.Arg.empty())
+                CheckFile(line, "picture", info.Arg);
+            break;
+        case TCommand::Midi:
+            if (!info.Arg.empty())
+                CheckFile(line, "music", info.Arg);
+            break;
+        case TCommand::Wave:
+            if (!info.Arg.empty())
+                CheckFile(line, "sound", info.Arg);
+            break;
+        default:
+            break;
+        }
+    }
+
+    void CheckChoice(const TOutline& outline, int i, const TLineInfo& info)
+    {
+        const int line = i + 1;
+        const bool runStart = i == 0 || outline.Info(i - 1).Kind != TLineKind::Choice;
+        if (runStart) {
+            int run = 0;
+            while (i + run < outline.Count() && outline.Info(i + run).Kind == TLineKind::Choice)
+                ++run;
+            if (run == MenuSize + 1)
+                Say(line + MenuSize, TSeverity::Warning,
+                    "a menu holds six choices: this line is not part of the menu above");
+            else if (run > MenuSize)
+                Say(line + MenuSize, TSeverity::Warning,
+                    "a menu holds six choices: this line and the " + std::to_string(run - MenuSize - 1) +
+                        " after it are not part of the menu above");
+            // Menus as the player cuts the run; the columns narrow from the fourth choice on.
+            for (int first = i; first < i + run; first += MenuSize) {
+                const int count = std::min(MenuSize, i + run - first);
+                const int column = count > MenuSize / 2 ? NarrowColumn : WideColumn;
+                for (int k = first; k < first + count; ++k)
+                    CheckCaption(outline.Info(k).Caption, k + 1, column);
+            }
+        }
+        const std::vector<int> menu = outline.Menu(i);
+        if (outline.FindLabel(info.Target, i) < 0 && !menu.empty())
+            Say(line, TSeverity::Error,
+                "choice " + Utf8(info.Caption) + " targets " + Utf8(info.Target) +
+                    ", which has no label line: the player goes on after the menu");
+    }
+
+    void CheckMessage(const std::string& text, int line)
+    {
+        TFields words = MakeFields();
+        UnitRK::SplitWords(text, words, 15);
+        if (!words[0].empty() && words[0][0] == '#')
+            Say(line, TSeverity::Warning, Utf8(words[0]) + " is no command: the player shows this line as text");
+        const int width = TextWidth(text, MessageFontHeight);
+        if (width > MessageWidth)
+            Say(line, TSeverity::Warning,
+                "the line is " + std::to_string(width) + " pixels wide; the message area shows " +
+                    std::to_string(MessageWidth));
+    }
+
+    void CheckCaption(const std::string& caption, int line, int column)
+    {
+        const int width = TextWidth(caption, ChoiceFontHeight);
+        if (width > column)
+            Say(line, TSeverity::Warning,
+                "the choice is " + std::to_string(width) + " pixels wide; its column shows " + std::to_string(column));
+    }
+
+    int TextWidth(const std::string& sjis, int height)
+    {
+        if (!Fonts)
+            Fonts = std::make_unique<TFontCache>();
+        TTextPainter painter(*Fonts);
+        const std::vector<TTextLine> lines = ParseCaption(sjis);
+        return lines.empty() ? 0 : painter.LineWidth(lines.front(), TFont{0, height, false});
+    }
+
+    void CheckFile(int line, const std::string& what, const std::string& name)
+    {
+        const std::string path = UnitRK::DataFolder + name;
+        const TFound found = FindDataFile(path);
+        switch (found.Kind) {
+        case TFound::Missing:
+            Say(line, TSeverity::Warning, what + " " + Utf8(SlashPath(path)) + " is missing");
+            return;
+        case TFound::OtherCase:
+            Say(line, TSeverity::Note,
+                what + " " + Utf8(SlashPath(path)) + " is found only as " + found.Name +
+                    ", in another letter case (Windows finds it too)");
+            break;
+        case TFound::Exact:
+            break;
+        }
+        if (!Tried.insert(found.Name).second)
+            return;
+        if (what == "picture")
+            TryPicture(line, path, found.Name);
+    }
+
+    // The picture loaders as the player runs them, up to the first paint.
+    void TryPicture(int line, const std::string& path, const std::string& shown)
+    {
+        try {
+            TImage image("Image1");
+            MyCg::LoadPictureFile(image, path);
+            if (image.Picture())
+                image.Picture()->Render();
+        } catch (const std::exception& e) {
+            Say(line, TSeverity::Error, "picture " + shown + " cannot be shown: " + Utf8(e.what()));
+        }
+    }
+
+    static std::string SlashPath(const std::string& windowsPath)
+    {
+        std::string out = windowsPath;
+        for (size_t i = 0; i < out.size(); i = Sjis::NextChar(out, i))
+            if (out[i] == '\\')
+                out[i] = '/';
+        return out;
+    }
+
+    // Lines no path from the start reaches, one report for each run of them.
+    void CheckReach(const TOutline& outline)
+    {
+        const std::vector<bool>& reached = outline.Reached();
+        for (int i = 0; i < outline.Count() - 1; ++i) {
+            if (reached[static_cast<size_t>(i)] || outline.Info(i).Kind == TLineKind::Break)
+                continue;
+            int last = i;
+            while (last + 1 < outline.Count() - 1 && !reached[static_cast<size_t>(last + 1)] &&
+                   !UnitRK::IsLabelMark(outline.Lines()[static_cast<size_t>(last + 1)], 1))
+                ++last;
+            const int end = last;
+            while (outline.Info(last).Kind == TLineKind::Break)
+                --last;
+            Say(i + 1, TSeverity::Warning,
+                last > i
+                    ? "no path from the start reaches lines " + std::to_string(i + 1) + "-" + std::to_string(last + 1)
+                    : std::string("no path from the start reaches this line"));
+            i = end;
+        }
+    }
+
+    TCheckReport Report;
+    std::unique_ptr<TFontCache> Fonts;
+    std::set<std::string> Tried;
+};
+
+const char* SeverityWord(TSeverity severity)
+{
+    switch (severity) {
+    case TSeverity::Error:
+        return "error";
+    case TSeverity::Warning:
+        return "warning";
+    case TSeverity::Note:
+        return "note";
+    }
+    return "error";
+}
+
+}  // namespace
+
+TCheckReport CheckStory() { return TChecker().Run(); }
+
+void PrintReport(const TCheckReport& report, std::ostream& out)
+{
+    for (const TDiagnostic& d : report.Diagnostics) {
+        out << report.ScriptName;
+        if (d.Line > 0)
+            out << ':' << d.Line;
+        out << ": " << SeverityWord(d.Severity) << ": " << d.Text << '\n';
+    }
+}
+
+}  // namespace Author

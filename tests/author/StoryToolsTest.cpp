@@ -1,0 +1,218 @@
+// The author's tools on whole stories: the demo (clean, and its map), and a story that holds every
+// fault the checker knows once.
+#include "EngineFixture.h"
+#include "author/StartPoint.h"
+#include "author/StoryCheck.h"
+#include "author/StoryMap.h"
+#include "author/StoryOutline.h"
+#include "platform/ShiftJis.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string ScriptOf(const std::vector<std::string>& utf8Lines)
+{
+    std::string bytes;
+    for (const std::string& line : utf8Lines)
+        bytes += Sjis::FromUtf8(line) + "\r\n";
+    return bytes;
+}
+
+// "line: severity: text" for each diagnostic.
+std::vector<std::string> Lines(const Author::TCheckReport& report)
+{
+    std::vector<std::string> out;
+    for (const Author::TDiagnostic& d : report.Diagnostics) {
+        const char* severity = d.Severity == Author::TSeverity::Error     ? "error"
+                               : d.Severity == Author::TSeverity::Warning ? "warning"
+                                                                          : "note";
+        out.push_back(std::to_string(d.Line) + ": " + severity + ": " + d.Text);
+    }
+    return out;
+}
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\n";
+    return out;
+}
+
+// The table the loader would make of the story in the current folder.
+Author::TOutline CurrentOutline()
+{
+    return Author::TOutline(UnitRK::ScriptTable(UnitRK::ReadScriptFile(UnitRK::ScriptPath)));
+}
+
+class StoryToolsTest : public ::testing::Test {
+protected:
+    void TearDown() override { fs::current_path(Start); }
+    void InDemo() { fs::current_path(RK_DEMO_DIR); }
+    const fs::path Start = fs::current_path();
+};
+
+}  // namespace
+
+TEST_F(StoryToolsTest, TheDemoIsClean)
+{
+    InDemo();
+    const Author::TCheckReport report = Author::CheckStory();
+    EXPECT_EQ(report.ScriptName, "dat/1.txt");
+    EXPECT_EQ(Joined(Lines(report)), "");
+}
+
+TEST_F(StoryToolsTest, EveryFaultIsFoundOnceOnItsLine)
+{
+    TTempFolder folder;
+    folder.Write("dat/1.txt", ScriptOf({"#Cg pic.jpg",
+                                        "はじめの行",
+                                        "#Goto @forest",
+                                        "#Goto forest",
+                                        "#Music bgm.mid",
+                                        "いろはにほへとちりぬるをわかよたれそつねならむ",
+                                        "a b c d e f g h i j k l m n o p q",
+                                        std::string(32, '/'),
+                                        "#Cg missing.jpg",
+                                        "#Cg PIC.JPG",
+                                        "#Cg title.png",
+                                        "#Cg broken.jpg",
+                                        "@dup",
+                                        "問い",
+                                        "1@m2",
+                                        "2@m2",
+                                        "3@m2",
+                                        "4@m2",
+                                        "5@m2",
+                                        "6@nowhere",
+                                        "7@m2",
+                                        "@m2",
+                                        "次",
+                                        "短@m3",
+                                        "二@m3",
+                                        "三@x",
+                                        "とても長い長い選択肢@m3",
+                                        "@m3",
+                                        "@dup",
+                                        "#End",
+                                        "ここには来ない",
+                                        "@x",
+                                        "x" + std::string(16, '@')}));
+    folder.Write("dat/pic.jpg", ReadFile(std::string(RK_TEST_IMAGES) + "/testorig.jpg"));
+    folder.Write("dat/title.png", "\x89PNG\r\n\x1A\n");
+    folder.Write("dat/broken.jpg", "\xFF\xD8\xFF\xE0 not a JPEG");
+
+    const std::vector<std::string> got = Lines(Author::CheckStory());
+    const std::vector<std::string> expected = {
+        "3: error: #Goto target @forest has no label line",
+        "4: warning: #Goto without a label",
+        "5: warning: #Music is no command",
+        "6: warning: the line is \\d+ pixels wide; the message area shows 148",
+        "7: error: more than 16 words",
+        "8: error: more than 16 pieces",
+        "9: warning: picture dat/missing.jpg is missing",
+        "10: note: picture dat/PIC.JPG is found only as dat/pic.jpg",
+        "11: error: picture dat/title.png cannot be shown: 拡張子 .png の画像形式は処理できません",
+        "12: error: picture dat/broken.jpg cannot be shown: JPEG エラー #\\d+",
+        "20: error: choice 6 targets @nowhere, which has no label line",
+        "21: warning: a menu holds six choices",
+        "27: warning: the choice is \\d+ pixels wide; its column shows 72",
+        "29: warning: label @dup is defined again \\(first on line 13\\)",
+        "31: warning: no path from the start reaches this line",
+        "33: error: 16 or more \"@\"",
+    };
+    ASSERT_EQ(got.size(), expected.size()) << Joined(got);
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_TRUE(std::regex_search(got[i], std::regex("^" + expected[i])))
+            << got[i] << "\n  expected " << expected[i];
+}
+
+TEST_F(StoryToolsTest, ScriptsThatReadAsOneLineAreNamed)
+{
+    TTempFolder folder;
+    folder.Write("dat/1.txt", "one\rtwo\r");
+    EXPECT_EQ(Joined(Lines(Author::CheckStory())),
+              "1: warning: the lines end in CR alone: the player reads the whole file as one line, as the original "
+              "did\n");
+    fs::remove("dat/1.txt");
+    const Author::TCheckReport missing = Author::CheckStory();
+    ASSERT_EQ(missing.Diagnostics.size(), 1u);
+    EXPECT_EQ(missing.Diagnostics[0].Line, 0);
+    std::ostringstream printed;
+    Author::PrintReport(missing, printed);
+    EXPECT_EQ(printed.str().rfind("dat/1.txt: error: the script is missing", 0), 0u) << printed.str();
+}
+
+TEST_F(StoryToolsTest, TheDemosMapHasTheEdgesItsScriptDefinesAndDotDrawsIt)
+{
+    InDemo();
+    const std::string dot = Author::StoryGraph(CurrentOutline());
+    // Node names to their first label line, then every edge as "from -> to (label)".
+    std::map<std::string, std::string> names{{"start", "start"}, {"end", "#End"}, {"stop", "#Stop"}};
+    const std::regex node(R"re(\n  (n\d+) \[label="([^"\\]*))re");
+    const std::regex edge(R"re((\w+) -> (\w+)(?: \[(?:label="([^"]*)")?(style=dashed)?\])?;)re");
+    for (auto it = std::sregex_iterator(dot.begin(), dot.end(), node); it != std::sregex_iterator(); ++it)
+        names[(*it)[1]] = (*it)[2];
+    std::set<std::string> edges;
+    for (auto it = std::sregex_iterator(dot.begin(), dot.end(), edge); it != std::sregex_iterator(); ++it)
+        edges.insert(names[(*it)[1]] + " -> " + names[(*it)[2]] +
+                     ((*it)[3].matched ? " (" + (*it)[3].str() + ")" : "") + ((*it)[4].matched ? " (falls)" : ""));
+    EXPECT_EQ(edges,
+              (std::set<std::string>{"start -> (start)", "(start) -> @menu (falls)", "@menu -> @ride (乗る)",
+                                     "@menu -> @wait (待つ)", "@menu -> @home (帰る)", "@menu -> @sky (空を見る)",
+                                     "@ride -> @last (#Goto)", "@wait -> @menu (#Goto)", "@sky -> @menu (#Goto)",
+                                     "@home -> #Stop", "@last -> #End"}))
+        << dot;
+    EXPECT_NE(dot.find("station.jpg"), std::string::npos) << "pictures shown in a section";
+
+    TTempFolder folder;
+    folder.Write("story.dot", dot);
+    ASSERT_EQ(std::system("dot -Tsvg story.dot -o story.svg"), 0) << "graphviz's dot refuses the map";
+    EXPECT_GT(fs::file_size("story.svg"), 1000u);
+}
+
+TEST_F(StoryToolsTest, PictureAndMusicOnTheWayToALabel)
+{
+    TTempFolder folder;
+    folder.Write("dat/1.txt",
+                 ScriptOf({"#Midi bgm.mid", "#Cg a.jpg", "どちら", "左@left", "右@right", "@left", "#Cg b.jpg",
+                           "#Goto @meet", "@right", "右だ", "@meet", "会った", "#End", "@alone", "誰も来ない"}));
+    const Author::TOutline outline = CurrentOutline();
+    auto at = [&](const std::string& label) { return outline.MediaAt(outline.FindLabel(label, 0) + 1); };
+    EXPECT_EQ(at("@right").Cg.Kind, Author::TSetting::Known);
+    EXPECT_EQ(at("@right").Cg.Name, "a.jpg");
+    EXPECT_EQ(at("@meet").Cg.Kind, Author::TSetting::Ambiguous) << "a.jpg one way, b.jpg the other";
+    EXPECT_EQ(at("@meet").Midi.Name, "bgm.mid");
+    EXPECT_EQ(at("@alone").Cg.Kind, Author::TSetting::Unknown) << "no path leads there";
+
+    auto right = Author::FindStartPoint("right");
+    ASSERT_TRUE(right.has_value());
+    EXPECT_EQ(right->LabelLine, 8);
+    EXPECT_EQ(right->Cg, "a.jpg");
+    EXPECT_EQ(right->Midi, "bgm.mid");
+    EXPECT_TRUE(right->Notes.empty());
+    auto meet = Author::FindStartPoint("@meet");
+    ASSERT_TRUE(meet.has_value());
+    EXPECT_EQ(meet->Cg, "");
+    EXPECT_EQ(meet->Midi, "bgm.mid");
+    ASSERT_EQ(meet->Notes.size(), 1u);
+    EXPECT_EQ(meet->Notes[0], "the picture differs on the ways to @meet: starting without one");
+    EXPECT_FALSE(Author::FindStartPoint("@nowhere").has_value());
+}
