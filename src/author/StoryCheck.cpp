@@ -6,6 +6,10 @@
 #include "platform/Files.h"
 #include "platform/Image.h"
 #include "platform/ShiftJis.h"
+#include "platform/audio/AudioDevice.h"
+#include "platform/audio/MciCommand.h"
+#include "platform/audio/PlaySound.h"
+#include "platform/audio/SdlMusic.h"
 #include "platform/sdl/LabelText.h"
 #include "ui/MyCg.h"
 
@@ -268,6 +272,31 @@ private:
             return;
         if (what == "picture")
             TryPicture(line, path, found.Name);
+        else if (what == "music")
+            TryMusic(line, found.Name);
+        else
+            TrySound(line, found.Name);
+    }
+
+    // Music as the sequencer device opens it, and then as the synthesiser loads it.
+    void TryMusic(int line, const std::string& shown)
+    {
+        Audio::TSdlMusic music;
+        const uint32_t error = music.Load(Sjis::FromUtf8(shown));
+        if (error == MciError::InvalidFile)
+            Say(line, TSeverity::Error, "music " + shown + " cannot be played: it is no MIDI file the player opens");
+        else if (error == MciError::None && !music.WaitUntilLoaded())
+            Say(line, TSeverity::Error, "music " + shown + " cannot be played: the synthesiser refuses it");
+    }
+
+    // A sound effect decoded as the sound call decodes it.
+    void TrySound(int line, const std::string& shown)
+    {
+        if (!Audio::EnsureAudioOpen())
+            return;  // nothing here says what the file is worth (told once on standard error)
+        const std::string why = Audio::SoundFileError(Sjis::FromUtf8(shown));
+        if (!why.empty())
+            Say(line, TSeverity::Error, "sound " + shown + " cannot be played: " + why);
     }
 
     // The picture loaders as the player runs them, up to the first paint.

@@ -66,6 +66,7 @@ TEST(MidiFile, ARiffMidiFileGivesTheMidiFileItWraps)
 TEST(MidiFile, DamagedOrForeignFilesGiveNoLength)
 {
     EXPECT_FALSE(MidiEventsLengthMs("RIFF....WAVEfmt ").has_value());
+    EXPECT_FALSE(MidiEventsLengthMs("MThd but no more").has_value()) << "a header longer than the file";
     EXPECT_FALSE(MidiEventsLengthMs(std::string("MThd\0\0\0\6\0\0\0\1\0\0", 14)).has_value());  // division 0
     std::string whole = PianoMidi(3);
     for (size_t n = 0; n < whole.size(); ++n)  // every cut is read safely

@@ -94,6 +94,8 @@ TEST_F(StoryToolsTest, EveryFaultIsFoundOnceOnItsLine)
                                         "#Cg PIC.JPG",
                                         "#Cg title.png",
                                         "#Cg broken.jpg",
+                                        "#Midi broken.mid",
+                                        "#Wave broken.wav",
                                         "@dup",
                                         "問い",
                                         "1@m2",
@@ -118,6 +120,8 @@ TEST_F(StoryToolsTest, EveryFaultIsFoundOnceOnItsLine)
     folder.Write("dat/pic.jpg", ReadFile(std::string(RK_TEST_IMAGES) + "/testorig.jpg"));
     folder.Write("dat/title.png", "\x89PNG\r\n\x1A\n");
     folder.Write("dat/broken.jpg", "\xFF\xD8\xFF\xE0 not a JPEG");
+    folder.Write("dat/broken.mid", "MThd but no more");
+    folder.Write("dat/broken.wav", "RIFF\x04\0\0\0WAVE");
 
     const std::vector<std::string> got = Lines(Author::CheckStory());
     const std::vector<std::string> expected = {
@@ -131,12 +135,14 @@ TEST_F(StoryToolsTest, EveryFaultIsFoundOnceOnItsLine)
         "10: note: picture dat/PIC.JPG is found only as dat/pic.jpg",
         "11: error: picture dat/title.png cannot be shown: 拡張子 .png の画像形式は処理できません",
         "12: error: picture dat/broken.jpg cannot be shown: JPEG エラー #\\d+",
-        "20: error: choice 6 targets @nowhere, which has no label line",
-        "21: warning: a menu holds six choices",
-        "27: warning: the choice is \\d+ pixels wide; its column shows 72",
-        "29: warning: label @dup is defined again \\(first on line 13\\)",
-        "31: warning: no path from the start reaches this line",
-        "33: error: 16 or more \"@\"",
+        "13: error: music dat/broken.mid cannot be played: it is no MIDI file the player opens",
+        "14: error: sound dat/broken.wav cannot be played: ",
+        "22: error: choice 6 targets @nowhere, which has no label line",
+        "23: warning: a menu holds six choices",
+        "29: warning: the choice is \\d+ pixels wide; its column shows 72",
+        "31: warning: label @dup is defined again \\(first on line 15\\)",
+        "33: warning: no path from the start reaches this line",
+        "35: error: 16 or more \"@\"",
     };
     ASSERT_EQ(got.size(), expected.size()) << Joined(got);
     for (size_t i = 0; i < got.size(); ++i)

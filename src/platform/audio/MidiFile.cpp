@@ -247,6 +247,8 @@ std::optional<TMidiRead> ReadMidi(const std::string& bytes, bool write)
     if (header.Failed() || headerLength < 6 || !timing)
         return std::nullopt;
     header.Skip(headerLength - 6);
+    if (header.Failed())
+        return std::nullopt;  // a header longer than the file
 
     TMidiRead read;
     read.SynthRefuses = headerLength != 6 || format > 2 || timing->TimeCode;

@@ -29,7 +29,7 @@ void WaitForEnd()
 
 // A wave file the mixer reads goes to it from its path, as always; one of the codecs it lacks
 // (see WaveCodecs) is converted in memory first.
-Mix_Chunk* LoadEffect(const std::string& path)
+Mix_Chunk* DecodeEffect(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -42,6 +42,12 @@ Mix_Chunk* LoadEffect(const std::string& path)
     } else {
         chunk = Mix_LoadWAV(path.c_str());
     }
+    return chunk;
+}
+
+Mix_Chunk* LoadEffect(const std::string& path)
+{
+    Mix_Chunk* chunk = DecodeEffect(path);
     // Windows' sound call fails in silence; say once why an effect stays silent here.
     static std::set<std::string> told;
     if (!chunk && told.insert(path).second)
@@ -83,6 +89,17 @@ bool SndPlaySound(const std::string& windowsPath, unsigned flags)
     if (!(flags & SoundFlag::Async) && !loop)
         WaitForEnd();
     return true;
+}
+
+std::string SoundFileError(const std::string& nativePath)
+{
+    if (!EnsureAudioOpen())
+        return Mix_GetError();
+    Mix_Chunk* chunk = DecodeEffect(nativePath);
+    if (!chunk)
+        return Mix_GetError();
+    Mix_FreeChunk(chunk);
+    return "";
 }
 
 std::string PlayingSoundPath()

@@ -17,6 +17,10 @@ constexpr unsigned Loop = 8;       // repeat until stopped (always asynchronous)
 // the audio device.
 bool SndPlaySound(const std::string& windowsPath, unsigned flags);
 
+// Why the wave file at a native path would not play ("" when it would), decoded as the sound
+// call decodes it (the audio device is opened for that, but nothing is played).
+std::string SoundFileError(const std::string& nativePath);
+
 // The native path of the effect playing now, "" when silent (for tests and diagnostics).
 std::string PlayingSoundPath();
 

@@ -126,6 +126,13 @@ void TSdlMusic::Stop()
     HasStarted = false;
 }
 
+bool TSdlMusic::WaitUntilLoaded()
+{
+    if (Loader.joinable())
+        Loader.join();
+    return !LoadFailed();
+}
+
 bool TSdlMusic::LoadFailed()
 {
     std::lock_guard<std::mutex> lock(Guard);

@@ -30,6 +30,8 @@ public:
     // played, as a hardware sequencer reports it.
     bool Playing() override;
     bool LoadFailed() override;
+    // Waits for a load started by Load to finish; true when the music can be played.
+    bool WaitUntilLoaded();
 
 private:
     void LoadInBackground(std::string nativePath);
