@@ -189,8 +189,3 @@ std::vector<std::string> SplitTextLines(const std::string& bytes)
     }
     return lines;
 }
-
-std::vector<std::string> ReadTextLines(const std::string& windowsPath)
-{
-    return SplitTextLines(ReadWholeFile(windowsPath));
-}

@@ -38,6 +38,3 @@ std::string ReadWholeFile(const std::string& windowsPath);
 // CR LF; a lone CR is dropped; a 0x1A byte where a line would begin ends the file; the last
 // line counts without a line end; a final line end gives no extra empty line.
 std::vector<std::string> SplitTextLines(const std::string& bytes);
-
-// Reads a text file line by line (ReadWholeFile, then SplitTextLines).
-std::vector<std::string> ReadTextLines(const std::string& windowsPath);
