@@ -28,7 +28,78 @@ std::string LabelOf(const std::string& text)
     return IsLabelMark(words[0], 1) ? words[0] : std::string();
 }
 
-std::vector<std::string> ReadScriptFile(const std::string& path) { return ReadTextLines(path); }
+namespace {
+
+const std::string ByteOrderMark = "\xEF\xBB\xBF";
+
+// Kana, kanji, Japanese punctuation and full- and half-width forms.
+bool IsJapanese(uint32_t c)
+{
+    return (c >= 0x3000 && c <= 0x30FF) || (c >= 0x31F0 && c <= 0x31FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+           (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+// Whether `bytes` from `from` on are well-formed UTF-8 (no overlong forms, no surrogates), and
+// whether they hold a Japanese character.
+bool IsUtf8(const std::string& bytes, size_t from, bool& japanese)
+{
+    japanese = false;
+    for (size_t i = from; i < bytes.size();) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        const size_t length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+        if (length == 0 || length > bytes.size() - i)
+            return false;
+        uint32_t c = b & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            c = c << 6 | (next & 0x3F);
+        }
+        if ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
+            (c >= 0xD800 && c <= 0xDFFF))
+            return false;
+        japanese = japanese || IsJapanese(c);
+        i += length;
+    }
+    return true;
+}
+
+}  // namespace
+
+TScriptText DecodeScript(const std::string& bytes)
+{
+    TScriptText script;
+    const bool bom = bytes.starts_with(ByteOrderMark);
+    bool japanese = false;
+    const bool utf8 = IsUtf8(bytes, bom ? ByteOrderMark.size() : 0, japanese);
+    // A Shift-JIS script must never be taken for UTF-8, and a short one can be valid UTF-8 by
+    // chance; a UTF-8 script of more than a few lines almost never reads as Shift-JIS.
+    std::string unused;
+    script.AlsoUtf8 = utf8 && !bom && japanese && Sjis::ToUtf8Exact(bytes, unused);
+    if (!utf8 || (!bom && (!japanese || script.AlsoUtf8))) {
+        script.Lines = SplitTextLines(bytes);
+        return script;
+    }
+
+    script.Encoding = bom ? TScriptEncoding::Utf8WithBom : TScriptEncoding::Utf8;
+    script.Lines = SplitTextLines(bom ? bytes.substr(ByteOrderMark.size()) : bytes);
+    const std::string mark = Sjis::FromUtf8("？");
+    std::vector<std::string> refused;
+    for (size_t i = 0; i < script.Lines.size(); ++i) {
+        refused.clear();
+        script.Lines[i] = Sjis::FromUtf8(script.Lines[i], mark, refused);
+        for (std::string& c : refused)
+            script.Refused.push_back({static_cast<int>(i + 1), std::move(c)});
+    }
+    return script;
+}
+
+std::vector<std::string> ReadScriptFile(const std::string& path) { return DecodeScript(ReadWholeFile(path)).Lines; }
 
 std::vector<std::string> ScriptTable(const std::vector<std::string>& fileLines)
 {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace UnitRK {
 
@@ -80,7 +81,27 @@ bool LoadScript(const std::string& path);
 // new script); the message, picture, music and menu stay. A script that fails to load raises its
 // error and leaves the old one in place.
 void ReloadScript();
-// The lines of a script file as the loader takes them.
+// What a script file's bytes turned out to be, and the Shift-JIS lines the loader takes from them.
+enum class TScriptEncoding { ShiftJis, Utf8, Utf8WithBom };
+struct TRefusedChar {
+    int Line = 0;      // in the file, from 1
+    std::string Char;  // UTF-8
+};
+struct TScriptText {
+    TScriptEncoding Encoding = TScriptEncoding::ShiftJis;
+    std::vector<std::string> Lines;
+    // Characters of a UTF-8 script that have no Shift-JIS form, each shown as "？".
+    std::vector<TRefusedChar> Refused;
+    // Read as Shift-JIS, though the bytes are also valid UTF-8 holding Japanese text: only a
+    // byte-order mark would make it UTF-8.
+    bool AlsoUtf8 = false;
+};
+// Splits a script file into lines (as SplitTextLines does), converting a script saved as UTF-8
+// to Shift-JIS so that it plays as if saved so. It is UTF-8 when it starts with a byte-order mark
+// (dropped) and the rest is valid UTF-8, or when the whole file is valid UTF-8, holds Japanese
+// text and does not read as Shift-JIS. Anything else is Shift-JIS and is kept byte for byte.
+TScriptText DecodeScript(const std::string& bytes);
+// The lines of a script file as the loader takes them (DecodeScript's).
 std::vector<std::string> ReadScriptFile(const std::string& path);
 // The table those lines make, closed by "#End". Raises the range error for a line the loader
 // refuses and for a script of 10000 lines or more.

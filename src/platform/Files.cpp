@@ -27,52 +27,113 @@ bool Exists(const std::string& path)
     return lstat(path.c_str(), &st) == 0;
 }
 
-// The case-folded match: the entry of `folder` whose name equals `name` but for the case of
-// single-byte letters, or "" when none does. Of several such entries the first in byte order
-// is taken, so that the file used never depends on the order the folder lists them in.
-std::string CaseFoldedEntry(const std::string& folder, const std::string& name)
+// The name in UTF-8, or "" when it is plain ASCII (the same in both) or holds a byte that is no
+// Shift-JIS.
+std::string Utf8Form(const std::string& sjis)
+{
+    bool ascii = true;
+    for (char c : sjis)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    std::string utf8;
+    if (ascii || !Sjis::ToUtf8Exact(sjis, utf8))
+        return "";
+    return utf8;
+}
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// No byte of a multi-byte UTF-8 character is an ASCII letter, so folding bytes folds only
+// single-byte letters.
+bool SameUtf8Ascii(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldAscii(a[i]) != FoldAscii(b[i]))
+            return false;
+    return true;
+}
+
+// The entry of `folder` whose name equals `name` but for the case of single-byte letters, or
+// failing that equals its UTF-8 form `utf8` so; "" when none does. Of several such entries the
+// first in byte order is taken, so that the file used never depends on the order the folder
+// lists them in. `asUtf8` tells which of the two matched.
+std::string CaseFoldedEntry(const std::string& folder, const std::string& name, const std::string& utf8, bool& asUtf8)
 {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
         return "";
-    std::string found;
+    std::string sjisFound, utf8Found;
     while (dirent* e = readdir(dir)) {
         std::string entry = e->d_name;
-        if (Sjis::SameTextAscii(entry, name) && (found.empty() || entry < found))
-            found = std::move(entry);
+        if (Sjis::SameTextAscii(name, entry)) {
+            if (sjisFound.empty() || entry < sjisFound)
+                sjisFound = std::move(entry);
+        } else if (!utf8.empty() && SameUtf8Ascii(utf8, entry)) {
+            if (utf8Found.empty() || entry < utf8Found)
+                utf8Found = std::move(entry);
+        }
     }
     closedir(dir);
-    return found;
+    asUtf8 = sjisFound.empty();
+    return asUtf8 ? utf8Found : sjisFound;
+}
+
+// Appends to `found.Path` (the folder reached so far, "" or ending in "/") the entry that
+// stands for `part`, noting how it was found; false when there is none.
+bool AppendPart(TFoundPath& found, const std::string& part)
+{
+    std::string& built = found.Path;
+    if (part.empty() || part == "." || part == ".." || Exists(built + part)) {
+        built += part;
+        return true;
+    }
+    const std::string utf8 = Utf8Form(part);
+    if (!utf8.empty() && Exists(built + utf8)) {
+        built += utf8;
+        found.Utf8Name = true;
+        return true;
+    }
+    bool asUtf8 = false;
+    std::string entry = CaseFoldedEntry(built, part, utf8, asUtf8);
+    if (entry.empty())
+        return false;
+    built += entry;
+    found.OtherCase = true;
+    found.Utf8Name = found.Utf8Name || asUtf8;
+    return true;
 }
 
 }  // namespace
 
-std::string NativePath(const std::string& windowsPath)
+TFoundPath FindDataFile(const std::string& windowsPath)
 {
-    std::string path = SlashPath(windowsPath);
-    if (path.empty() || Exists(path))
-        return path;
+    TFoundPath asNamed{SlashPath(windowsPath)};
+    const std::string& path = asNamed.Path;
+    if (path.empty())
+        return asNamed;
+    if (Exists(path)) {
+        asNamed.Found = true;
+        return asNamed;
+    }
+    const std::string utf8 = Utf8Form(path);
+    if (!utf8.empty() && Exists(utf8))
+        return {utf8, true, true, false};
 
-    // Walk the components, mending letter case only where the exact name is missing.
-    std::string built = path[0] == '/' ? "/" : "";
-    size_t start = path[0] == '/' ? 1 : 0;
-    while (start <= path.size()) {
-        size_t slash = path.find('/', start);
-        std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        std::string candidate = built + part;
-        if (!part.empty() && part != "." && part != ".." && !Exists(candidate)) {
-            std::string folded = CaseFoldedEntry(built, part);
-            if (folded.empty())
-                return path;
-            candidate = built + folded;
-        }
+    // Part by part, mending only the parts that are missing as named.
+    TFoundPath found{path[0] == '/' ? "/" : "", true};
+    for (size_t start = found.Path.size();;) {
+        const size_t slash = path.find('/', start);
+        if (!AppendPart(found, path.substr(start, slash == std::string::npos ? slash : slash - start)))
+            return asNamed;
         if (slash == std::string::npos)
-            return candidate;
-        built = candidate + "/";
+            return found;
+        found.Path += '/';
         start = slash + 1;
     }
-    return path;
 }
+
+std::string NativePath(const std::string& windowsPath) { return FindDataFile(windowsPath).Path; }
 
 bool FileExists(const std::string& windowsPath)
 {
@@ -127,9 +188,4 @@ std::vector<std::string> SplitTextLines(const std::string& bytes)
             ++i;  // the LF
     }
     return lines;
-}
-
-std::vector<std::string> ReadTextLines(const std::string& windowsPath)
-{
-    return SplitTextLines(ReadWholeFile(windowsPath));
 }

@@ -71,12 +71,16 @@ public:
     }
     ~Converter() { iconv_close(Handle); }
 
-    // Converts `in`; on a byte that does not convert, appends `bad` and skips `skip` bytes.
-    std::string Run(const std::string& in, const std::string& bad, size_t skip)
+    // Converts `in`; on a byte that does not convert, appends `bad` and skips `skip` bytes (0:
+    // the whole UTF-8 character), handing what was skipped to `refused` when there is one.
+    // Returns whether every byte converted.
+    bool Run(const std::string& in, std::string& out, const std::string& bad, size_t skip,
+             std::vector<std::string>* refused = nullptr)
     {
         std::lock_guard<std::mutex> lock(Guard);
         iconv(Handle, nullptr, nullptr, nullptr, nullptr);
-        std::string out;
+        out.clear();
+        bool clean = true;
         char buffer[1024];
         char* src = const_cast<char*>(in.data());
         size_t left = in.size();
@@ -90,14 +94,17 @@ public:
             if (errno == E2BIG)
                 continue;
             // EILSEQ or EINVAL: an invalid or incomplete sequence at src.
+            clean = false;
             out += bad;
             size_t n = skip != 0 ? skip : Utf8Length(src, left);
             n = n > left ? left : n;
+            if (refused)
+                refused->emplace_back(src, n);
             src += n;
             left -= n;
             iconv(Handle, nullptr, nullptr, nullptr, nullptr);
         }
-        return out;
+        return clean;
     }
 
 private:
@@ -119,18 +126,41 @@ private:
     std::mutex Guard;
 };
 
+Converter& ToUtf8Converter()
+{
+    static Converter toUtf8("UTF-8", "CP932");
+    return toUtf8;
+}
+
+Converter& FromUtf8Converter()
+{
+    static Converter fromUtf8("CP932", "UTF-8");
+    return fromUtf8;
+}
+
 }  // namespace
 
 std::string ToUtf8(const std::string& sjis)
 {
-    static Converter toUtf8("UTF-8", "CP932");
-    return toUtf8.Run(sjis, "\xEF\xBF\xBD", 1);
+    std::string utf8;
+    ToUtf8Converter().Run(sjis, utf8, "\xEF\xBF\xBD", 1);
+    return utf8;
 }
+
+bool ToUtf8Exact(const std::string& sjis, std::string& utf8) { return ToUtf8Converter().Run(sjis, utf8, "", 1); }
 
 std::string FromUtf8(const std::string& utf8)
 {
-    static Converter fromUtf8("CP932", "UTF-8");
-    return fromUtf8.Run(utf8, "?", 0);
+    std::string sjis;
+    FromUtf8Converter().Run(utf8, sjis, "?", 0);
+    return sjis;
+}
+
+std::string FromUtf8(const std::string& utf8, const std::string& mark, std::vector<std::string>& refused)
+{
+    std::string sjis;
+    FromUtf8Converter().Run(utf8, sjis, mark, 0, &refused);
+    return sjis;
 }
 
 std::string CutAtChar(const std::string& s, size_t maxBytes)

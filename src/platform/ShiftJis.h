@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace Sjis {
 
@@ -29,9 +30,18 @@ bool SameTextAscii(const std::string& a, const std::string& b);
 // Converts to UTF-8 for display; every byte that does not convert becomes U+FFFD.
 std::string ToUtf8(const std::string& sjis);
 
+// Converts to UTF-8 only when every byte belongs to a code page 932 character; false (and
+// `utf8` unspecified) otherwise.
+bool ToUtf8Exact(const std::string& sjis, std::string& utf8);
+
 // Converts UTF-8 text (our own literals) to Shift-JIS. Characters that have no Shift-JIS
 // form become "?".
 std::string FromUtf8(const std::string& utf8);
+
+// Converts UTF-8 text that comes from outside: a character with no Shift-JIS form, or a byte
+// that is no UTF-8, becomes `mark`, and what it replaced is appended to `refused` (one entry a
+// mark).
+std::string FromUtf8(const std::string& utf8, const std::string& mark, std::vector<std::string>& refused);
 
 // Cuts `s` to at most `maxBytes` bytes without leaving half a double-byte character at the end.
 std::string CutAtChar(const std::string& s, size_t maxBytes);

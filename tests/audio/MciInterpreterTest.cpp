@@ -1,4 +1,5 @@
 #include "audio/SoundTestFiles.h"
+#include "platform/ShiftJis.h"
 #include "platform/audio/MciDevice.h"
 
 #include <gtest/gtest.h>
@@ -103,6 +104,10 @@ TEST_F(MciInterpreterTest, WindowsPathsAreOpenedThroughTheNativePath)
     dir.Write("dat/bgm.mid", SoundTest::PianoMidi(1));
     ASSERT_EQ(Send("open dat\\BGM.MID alias Midi1"), MciError::None);
     EXPECT_EQ(Log.Loaded, (std::vector<std::string>{"dat/bgm.mid"}));
+    Send("close Midi1");
+    dir.Write("dat/汽車.mid", SoundTest::PianoMidi(1));
+    ASSERT_EQ(Send(Sjis::FromUtf8("open dat\\汽車.mid alias Midi1")), MciError::None);
+    EXPECT_EQ(Log.Loaded.back(), "dat/汽車.mid") << "found under its UTF-8 name";
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ TEST_F(BadInputTest, RandomBytesLoadOrFailCleanly)
     }
 }
 
-TEST_F(BadInputTest, AUtf8ScriptPlaysAsBytes)
+TEST_F(BadInputTest, AUtf8ScriptPlaysToItsEnd)
 {
     std::string utf8 = "こんにちは\n選ぶ@右\n戻る@左\n@右\n#Cg 絵.jpg\n右です\n#End\n@左\n左です\n";
     WriteScriptBytes(utf8);

@@ -1,5 +1,8 @@
 #include "EngineFixture.h"
 
+#include "platform/Files.h"
+#include "platform/ShiftJis.h"
+
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -62,11 +65,11 @@ TEST_F(LoaderTest, ReadsLinesTheWayTheRuntimeDoes)
         << "inside a line it is an ordinary byte";
 
     WriteScriptBytes("\xEF\xBB\xBF"
-                     "x\n");
+                     "\x89\x77\n");
     ASSERT_TRUE(Load());
     EXPECT_EQ(Rk.ScriptLines[0], "\xEF\xBB\xBF"
-                                 "x")
-        << "no byte-order mark handling";
+                                 "\x89\x77")
+        << "a Shift-JIS script keeps what looks like a byte-order mark";
 
     WriteScriptBytes("x\n\n");
     ASSERT_TRUE(Load());
@@ -181,4 +184,87 @@ TEST_F(LoaderTest, NamesWrittenInAnotherLetterCaseAreFound)
     Folder->Write("Dat/1.TXT", "hello\r\n");
     ASSERT_TRUE(Load());
     EXPECT_EQ(Line(0), "hello");
+}
+
+TEST_F(LoaderTest, ScriptsSavedAsUtf8PlayAsIfSavedInShiftJis)
+{
+    // The first line ends in 。 (E3 80 82 in UTF-8), whose last byte is a Shift-JIS lead byte.
+    const std::vector<std::string> lines = {"駅に着いた。", "「どこへ？」 // 迷う", "北へ@north", "南へ@north",
+                                            "@north",       "#Cg 駅.jpg",           "〜①ⅰ髙ｶﾅ"};
+    auto table = [] { return std::vector<std::string>(&Rk.ScriptLines[0], &Rk.ScriptLines[0] + Rk.LineTotal); };
+    WriteScript(lines);
+    ASSERT_TRUE(Load());
+    const std::vector<std::string> asShiftJis = table();
+
+    fs::remove_all(fs::path(Folder->Path()) / "dat");
+    std::string utf8;
+    for (const std::string& line : lines)
+        utf8 += line + "\r\n";
+    Folder->Write("DAT/1.TXT", utf8);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(table(), asShiftJis);
+    EXPECT_EQ(Shown(), "駅に着いた。|");
+    EXPECT_EQ(DecodeScript(utf8).Encoding, TScriptEncoding::Utf8);
+
+    const std::string bom = "\xEF\xBB\xBF";
+    Folder->Write("DAT/1.TXT", bom + utf8);
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(table(), asShiftJis);
+    EXPECT_EQ(DecodeScript(bom + utf8).Encoding, TScriptEncoding::Utf8WithBom);
+    EXPECT_EQ(DecodeScript(bom + "x\n").Lines, std::vector<std::string>{"x"}) << "with a mark, ASCII is UTF-8 too";
+
+    // What has no Shift-JIS form shows as ？, and the checker learns what and where.
+    const TScriptText script = DecodeScript("一行目\n😀と한\r\n\n€");
+    EXPECT_EQ(U(script.Lines[1]), "？と？");
+    EXPECT_EQ(U(script.Lines[3]), "？");
+    ASSERT_EQ(script.Refused.size(), 3u);
+    EXPECT_EQ(script.Refused[0].Line, 2);
+    EXPECT_EQ(script.Refused[0].Char, "😀");
+    EXPECT_EQ(script.Refused[1].Char, "한");
+    EXPECT_EQ(script.Refused[2].Line, 4);
+    EXPECT_EQ(script.Refused[2].Char, "€");
+}
+
+TEST_F(LoaderTest, ShiftJisScriptsAreNeverTakenForUtf8)
+{
+    auto keptAsShiftJis = [](const std::string& bytes) {
+        const TScriptText script = DecodeScript(bytes);
+        return script.Encoding == TScriptEncoding::ShiftJis && script.Lines == SplitTextLines(bytes) &&
+               script.Refused.empty();
+    };
+    // Every JIS X 0208 character, alone, before a common character (a level-2 kanji and ア can
+    // make valid UTF-8 holding a kanji) and before a line end, then all of them in one file.
+    std::string all;
+    int count = 0;
+    for (int lead = 0x81; lead <= 0xEA; ++lead) {
+        if (lead >= 0x85 && lead <= 0x87)
+            lead = 0x88;
+        if (lead == 0xA0)
+            lead = 0xE0;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const std::string c{static_cast<char>(lead), static_cast<char>(trail)};
+            std::string utf8;
+            if (trail == 0x7F || !Sjis::ToUtf8Exact(c, utf8))
+                continue;
+            ++count;
+            EXPECT_TRUE(keptAsShiftJis(c)) << U(c);
+            EXPECT_TRUE(keptAsShiftJis(c + "\x83\x41")) << U(c);
+            EXPECT_TRUE(keptAsShiftJis(c + "\x81\x42\r\n")) << U(c);
+            all += c;
+        }
+        all += "\r\n";
+    }
+    EXPECT_EQ(count, 6879);
+    EXPECT_TRUE(keptAsShiftJis(all));
+
+    // Half-width kana: ﾃｱ (C3 B1) is valid UTF-8, and so are runs of such pairs.
+    for (int a = 0xA1; a <= 0xDF; ++a) {
+        for (int b = 0xA1; b <= 0xDF; ++b) {
+            const std::string pair{static_cast<char>(a), static_cast<char>(b)};
+            EXPECT_TRUE(keptAsShiftJis(pair)) << U(pair);
+            EXPECT_TRUE(keptAsShiftJis(pair + pair + pair + "\x83\x41\r\n" + pair)) << U(pair);
+        }
+    }
+    EXPECT_TRUE(keptAsShiftJis("plain ASCII\r\n")) << "nothing to convert";
+    EXPECT_TRUE(keptAsShiftJis("a \xE2\x80\x94\r\n")) << "UTF-8 (an em dash), but without Japanese text";
 }

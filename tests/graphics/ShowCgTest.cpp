@@ -77,6 +77,20 @@ TEST_F(ShowCgTest, HidingMissingFilesAndUpperCaseExtensions)
     EXPECT_TRUE(Backend.Boxes.empty());
 }
 
+TEST_F(ShowCgTest, PicturesUnpackedUnderUtf8NamesAreFound)
+{
+    // The script names them in Shift-JIS; the names on disk are UTF-8, as an archive tool on
+    // Linux writes them. The second byte of 表 and of ソ is 5C.
+    WritePicture("駅.jpg", 100, 50);
+    WritePicture("表/ソ.BMP", 20, 10);
+    WriteScript({"#Cg 駅.jpg", "#Cg 表\\ソ.bmp"});
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(Placement(), "100x50@28,23");
+    Tick();
+    EXPECT_EQ(Placement(), "20x10@68,43");
+    EXPECT_TRUE(Backend.Boxes.empty());
+}
+
 TEST_F(ShowCgTest, UnreadablePicturesReportTheirErrorAndStayHidden)
 {
     WritePicture("good.bmp", 30, 30);

@@ -80,6 +80,48 @@ TEST_F(FilesTest, AmongNamesThatDifferOnlyInCaseTheFirstInByteOrderIsTaken)
     EXPECT_EQ(NativePath("down\\abc.x"), "down/ABC.x");
 }
 
+TEST_F(FilesTest, NamesUnpackedInUtf8AreFoundAndSaySo)
+{
+    // 駅 is 89 77 in Shift-JIS, 表 ends in 5C; the names on disk are UTF-8 (this file's own).
+    const std::string eki = "\x89\x77", hyo = "\x95\x5C";
+    EXPECT_FALSE(FindDataFile("dat\\" + eki + ".jpg").Found);
+    EXPECT_EQ(FindDataFile("dat\\" + eki + ".jpg").Path, "dat/" + eki + ".jpg") << "as named when missing";
+    Touch("dat/駅.jpg");
+    TFoundPath found = FindDataFile("dat\\" + eki + ".jpg");
+    EXPECT_EQ(found.Path, "dat/駅.jpg") << "no stale answer after the file was added";
+    EXPECT_TRUE(found.Found && found.Utf8Name && !found.OtherCase);
+    EXPECT_TRUE(FileExists("dat\\" + eki + ".jpg"));
+
+    // Folders on the way too, each part by itself: a folder in another case, a Japanese folder
+    // and file in UTF-8, the file's letters in another case.
+    Touch("CG/表/Gate.JPG");
+    found = FindDataFile("cg\\" + hyo + "\\gate.jpg");
+    EXPECT_EQ(found.Path, "CG/表/Gate.JPG");
+    EXPECT_TRUE(found.Found && found.Utf8Name && found.OtherCase);
+    Touch("dat/" + hyo + "/x.bmp");
+    found = FindDataFile("dat\\" + hyo + "\\x.bmp");
+    EXPECT_EQ(found.Path, "dat/" + hyo + "/x.bmp");
+    EXPECT_TRUE(found.Found && !found.Utf8Name && !found.OtherCase);
+
+    // The exact bytes first, then the UTF-8 name, then another case in Shift-JIS, then in
+    // UTF-8; among names of one kind the first in byte order ("X..." comes before "x...").
+    Touch("a/" + eki + ".x");
+    Touch("a/駅.x");
+    EXPECT_EQ(NativePath("a\\" + eki + ".x"), "a/" + eki + ".x");
+    Touch("b/" + eki + ".X");
+    Touch("b/駅.x");
+    EXPECT_EQ(NativePath("b\\" + eki + ".x"), "b/駅.x");
+    Touch("c/x" + eki + ".X");
+    Touch("c/X駅.x");
+    EXPECT_EQ(NativePath("c\\x" + eki + ".x"), "c/x" + eki + ".X");
+    Touch("d/x駅.X");
+    Touch("d/X駅.x");
+    EXPECT_EQ(NativePath("d\\x" + eki + ".x"), "d/X駅.x");
+
+    // A name that is no Shift-JIS has no UTF-8 form to look for.
+    EXPECT_FALSE(FindDataFile("dat\\\x80\x89").Found);
+}
+
 TEST_F(FilesTest, FoldersAreNotFiles)
 {
     fs::create_directories("dat/sub");

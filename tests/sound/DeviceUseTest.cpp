@@ -1,5 +1,6 @@
 // When the audio device opens, and what a missing or replaced effect does (dummy driver).
 #include "audio/SoundTestFiles.h"
+#include "platform/ShiftJis.h"
 #include "platform/audio/AudioDevice.h"
 #include "platform/audio/MciDevice.h"
 #include "platform/audio/PlaySound.h"
@@ -49,6 +50,9 @@ TEST_F(DeviceUseTest, AnEffectReplacesTheOneBefore)
     EXPECT_EQ(Audio::PlayingSoundPath(), "dat/a.wav");
     MyWave::WavePlay("dat\\B.WAV", false);  // the case of the name does not matter
     EXPECT_EQ(Audio::PlayingSoundPath(), "dat/b.wav");
+    Dir.Write("dat/汽笛.wav", SoundTest::SineWav(880, 3000));
+    MyWave::WavePlay(Sjis::FromUtf8("dat\\汽笛.wav"), false);
+    EXPECT_EQ(Audio::PlayingSoundPath(), "dat/汽笛.wav") << "nor whether it came in UTF-8";
     // A missing file plays nothing, and the old effect does not go on under it.
     MyWave::WavePlay("dat\\gone.wav", false);
     EXPECT_EQ(Audio::PlayingSoundPath(), "");
