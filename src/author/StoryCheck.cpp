@@ -38,24 +38,6 @@ constexpr int MenuSize = 6;
 std::string Utf8(const std::string& sjis) { return Sjis::ToUtf8(sjis); }
 std::string Native(const std::string& windowsPath) { return Sjis::ToUtf8(NativePath(windowsPath)); }
 
-// How a data file named in the script is found.
-struct TFound {
-    enum TKind { Missing, Exact, OtherCase } Kind = Missing;
-    std::string Name;  // the native path found (UTF-8)
-};
-
-TFound FindDataFile(const std::string& windowsPath)
-{
-    std::string native = NativePath(windowsPath);
-    if (!FileExists(windowsPath))
-        return {TFound::Missing, Utf8(native)};
-    std::string asWritten = windowsPath;
-    for (size_t i = 0; i < asWritten.size(); i = Sjis::NextChar(asWritten, i))
-        if (asWritten[i] == '\\')
-            asWritten[i] = '/';
-    return {native == asWritten ? TFound::Exact : TFound::OtherCase, Utf8(native)};
-}
-
 class TChecker {
 public:
     TCheckReport Run()
@@ -68,8 +50,11 @@ public:
         }
         std::vector<std::string> table;
         try {
-            CheckLineEnds(ReadWholeFile(UnitRK::ScriptPath));
-            table = LoadTable(UnitRK::ReadScriptFile(UnitRK::ScriptPath));
+            const std::string bytes = ReadWholeFile(UnitRK::ScriptPath);
+            CheckLineEnds(bytes);
+            const UnitRK::TScriptText script = UnitRK::DecodeScript(bytes);
+            CheckEncoding(script);
+            table = LoadTable(script.Lines);
         } catch (const std::exception& e) {
             Say(0, TSeverity::Error, "the script cannot be read: " + Utf8(e.what()));
             return Report;
@@ -96,6 +81,21 @@ private:
         if (cr && !lf)
             Say(1, TSeverity::Warning,
                 "the lines end in CR alone: the player reads the whole file as one line, as the original did");
+    }
+
+    void CheckEncoding(const UnitRK::TScriptText& script)
+    {
+        if (script.Encoding != UnitRK::TScriptEncoding::ShiftJis)
+            Say(0, TSeverity::Note,
+                std::string("the script is saved as UTF-8") +
+                    (script.Encoding == UnitRK::TScriptEncoding::Utf8WithBom ? " with a byte-order mark" : "") +
+                    ": it plays here as if saved in Shift-JIS, but the original player shows it as garbage");
+        else if (script.AlsoUtf8)
+            Say(0, TSeverity::Note,
+                "the script reads as Shift-JIS, though it is also valid UTF-8: if it was saved as UTF-8, save it "
+                "with a byte-order mark");
+        for (const UnitRK::TRefusedChar& refused : script.Refused)
+            Say(refused.Line, TSeverity::Warning, refused.Char + " has no Shift-JIS form: the player shows ？");
     }
 
     // The table as the loader makes it, with every line the loader would refuse reported (the
@@ -255,34 +255,36 @@ private:
     void CheckFile(int line, const std::string& what, const std::string& name)
     {
         const std::string path = UnitRK::DataFolder + name;
-        const TFound found = FindDataFile(path);
-        switch (found.Kind) {
-        case TFound::Missing:
-            Say(line, TSeverity::Warning, what + " " + Utf8(SlashPath(path)) + " is missing");
+        const std::string named = Utf8(SlashPath(path));
+        const TFoundPath found = FindDataFile(path);
+        // A name found in UTF-8 is shown as it is on disk; one in Shift-JIS as it reads.
+        const std::string shown = found.Utf8Name ? found.Path : Utf8(found.Path);
+        if (!found.Found || !FileExists(path)) {
+            Say(line, TSeverity::Warning, what + " " + named + " is missing");
             return;
-        case TFound::OtherCase:
-            Say(line, TSeverity::Note,
-                what + " " + Utf8(SlashPath(path)) + " is found only as " + found.Name +
-                    ", in another letter case (Windows finds it too)");
-            break;
-        case TFound::Exact:
-            break;
         }
-        if (!Tried.insert(found.Name).second)
+        if (found.Utf8Name)
+            Say(line, TSeverity::Warning,
+                what + " " + named + " is found only under its name in UTF-8, " + shown +
+                    ": it plays here, but the original player looked for the Shift-JIS name and never found it");
+        else if (found.OtherCase)
+            Say(line, TSeverity::Note,
+                what + " " + named + " is found only as " + shown + ", in another letter case (Windows finds it too)");
+        if (!Tried.insert(found.Path).second)
             return;
         if (what == "picture")
-            TryPicture(line, path, found.Name);
+            TryPicture(line, path, shown);
         else if (what == "music")
-            TryMusic(line, found.Name);
+            TryMusic(line, found.Path, shown);
         else
-            TrySound(line, found.Name);
+            TrySound(line, found.Path, shown);
     }
 
     // Music as the sequencer device opens it, and then as the synthesiser loads it.
-    void TryMusic(int line, const std::string& shown)
+    void TryMusic(int line, const std::string& native, const std::string& shown)
     {
         Audio::TSdlMusic music;
-        const uint32_t error = music.Load(Sjis::FromUtf8(shown));
+        const uint32_t error = music.Load(native);
         if (error == MciError::InvalidFile)
             Say(line, TSeverity::Error, "music " + shown + " cannot be played: it is no MIDI file the player opens");
         else if (error == MciError::None && !music.WaitUntilLoaded())
@@ -290,11 +292,11 @@ private:
     }
 
     // A sound effect decoded as the sound call decodes it.
-    void TrySound(int line, const std::string& shown)
+    void TrySound(int line, const std::string& native, const std::string& shown)
     {
         if (!Audio::EnsureAudioOpen())
             return;  // nothing here says what the file is worth (told once on standard error)
-        const std::string why = Audio::SoundFileError(Sjis::FromUtf8(shown));
+        const std::string why = Audio::SoundFileError(native);
         if (!why.empty())
             Say(line, TSeverity::Error, "sound " + shown + " cannot be played: " + why);
     }

@@ -150,6 +150,22 @@ TEST_F(StoryToolsTest, EveryFaultIsFoundOnceOnItsLine)
             << got[i] << "\n  expected " << expected[i];
 }
 
+TEST_F(StoryToolsTest, WhatPlaysHereButNotInTheOriginalIsNamed)
+{
+    TTempFolder folder;
+    // Saved as UTF-8 by an editor, with a character Shift-JIS lacks, naming a picture unpacked
+    // under its UTF-8 name.
+    folder.Write("dat/1.txt", "#Cg 駅.jpg\r\nはじめの行\r\n€を払った\r\n");
+    folder.Write("dat/駅.jpg", ReadFile(std::string(RK_TEST_IMAGES) + "/testorig.jpg"));
+    EXPECT_EQ(
+        Joined(Lines(Author::CheckStory())),
+        "0: note: the script is saved as UTF-8: it plays here as if saved in Shift-JIS, but the original player "
+        "shows it as garbage\n"
+        "1: warning: picture dat/駅.jpg is found only under its name in UTF-8, dat/駅.jpg: it plays here, but the "
+        "original player looked for the Shift-JIS name and never found it\n"
+        "3: warning: € has no Shift-JIS form: the player shows ？\n");
+}
+
 TEST_F(StoryToolsTest, ScriptsThatReadAsOneLineAreNamed)
 {
     TTempFolder folder;
