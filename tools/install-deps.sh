@@ -11,7 +11,7 @@ PACKAGES=(
   libfontconfig-dev fonts-ipafont-gothic
   libjpeg-dev libjpeg-turbo-progs
   libemf2svg-dev librsvg2-dev libcairo2-dev
-  libx11-dev xvfb xauth xdotool imagemagick x11-utils
+  libx11-dev libxdamage-dev xvfb xauth xdotool imagemagick x11-utils gdb
 )
 
 missing=()
