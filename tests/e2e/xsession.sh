@@ -106,7 +106,7 @@ report_process() {
     echo "--- its open files:"
     ls -l "/proc/$1/fd" 2>&1 | sed 1d
     echo "--- the X window tree:"
-    xwininfo -root -tree 2>&1 | sed '1,/child/d'
+    xwininfo -root -tree 2>&1 | sed -n '/child/,$p'
 }
 
 # Waits for the program's mapped window titled TITLE (the main window has none); sets WINDOW and
