@@ -2,7 +2,12 @@
 #include "UiFixture.h"
 
 #include "engine/UnitRK.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
+
+#include <cstdlib>
+#include <iterator>
+#include <optional>
 
 namespace {
 
@@ -207,29 +212,50 @@ TEST_F(UiTest, ClosingTheWindowRequestsTermination)
     EXPECT_TRUE(Application().Terminated()) << "the close button alone ends the program";
 }
 
-TEST(DisplayCheck, WithoutDisplayOrDriverTheProgramRefusesToRunInvisibly)
+// The variables that choose the window system, put back as they were after each case.
+class DisplayCheck : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : Names) {
+            const char* value = std::getenv(name);
+            Kept.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+            unsetenv(name);
+        }
+    }
+    void TearDown() override
+    {
+        for (size_t i = 0; i < std::size(Names); ++i)
+            if (Kept[i])
+                setenv(Names[i], Kept[i]->c_str(), 1);
+            else
+                unsetenv(Names[i]);
+    }
+
+private:
+    static constexpr const char* Names[] = {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"};
+    std::vector<std::optional<std::string>> Kept;
+};
+
+TEST_F(DisplayCheck, WithoutDisplayOrDriverTheProgramRefusesToRunInvisibly)
 {
-    auto keep = [](const char* name) {
-        const char* v = std::getenv(name);
-        return v ? std::optional<std::string>(v) : std::nullopt;
-    };
-    auto driver = keep("SDL_VIDEODRIVER"), display = keep("DISPLAY"), wayland = keep("WAYLAND_DISPLAY");
-    unsetenv("SDL_VIDEODRIVER");
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
     EXPECT_NE(TSdlBackend::MissingDisplayReason(), "");
     setenv("DISPLAY", ":5", 1);
     EXPECT_EQ(TSdlBackend::MissingDisplayReason(), "");
     unsetenv("DISPLAY");
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     EXPECT_EQ(TSdlBackend::MissingDisplayReason(), "");
-    auto restore = [](const char* name, const std::optional<std::string>& v) {
-        if (v)
-            setenv(name, v->c_str(), 1);
-        else
-            unsetenv(name);
-    };
-    restore("SDL_VIDEODRIVER", driver);
-    restore("DISPLAY", display);
-    restore("WAYLAND_DISPLAY", wayland);
+}
+
+// A display that refuses the connection (an X server resetting as its last client leaves, one that
+// is gone) must not leave SDL to fall back to drawing in memory, where nobody sees the story.
+TEST_F(DisplayCheck, ADisplayThatCannotBeReachedIsAnErrorNotAnInvisibleWindow)
+{
+    setenv("DISPLAY", ":65000", 1);  // no server listens there
+    try {
+        TSdlBackend backend;
+        ADD_FAILURE() << "the video started without a display";
+    } catch (const Exception& e) {
+        EXPECT_NE(std::string(e.what()).find("cannot open display :65000"), std::string::npos) << e.what();
+    }
 }

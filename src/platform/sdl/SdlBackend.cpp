@@ -81,15 +81,33 @@ void AppendSnapshot(const TControl& control, std::string& out)
     out += '}';
 }
 
+bool IsSet(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// The drivers of the window systems the environment names, in SDL's own order.
+const char* WindowSystemDrivers()
+{
+    bool x11 = IsSet("DISPLAY"), wayland = IsSet("WAYLAND_DISPLAY");
+    return x11 && !wayland ? "x11" : wayland && !x11 ? "wayland" : "x11,wayland";
+}
+
+// The display the window system was asked for, as the person set it.
+std::string DisplayName()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+        if (IsSet(name))
+            return std::getenv(name);
+    return "(none set)";
+}
+
 }  // namespace
 
 std::string TSdlBackend::MissingDisplayReason()
 {
-    auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value && *value;
-    };
-    if (set("SDL_VIDEODRIVER") || set("DISPLAY") || set("WAYLAND_DISPLAY"))
+    if (IsSet("SDL_VIDEODRIVER") || IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY"))
         return "";
     return "no display: DISPLAY is not set (set SDL_VIDEODRIVER=offscreen to run without one)";
 }
@@ -109,8 +127,18 @@ std::string TSdlBackend::StartVideo()
     // Only the main window's close button ends the program: while an error report is the one
     // window on screen (an error during start-up), closing it by its title bar must not.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    // Left to itself, SDL takes the first driver that starts, and when the window system refuses
+    // the connection (an X server that is resetting, one that is gone) that is "offscreen": the
+    // story would play in memory, seen by nobody, until someone kills it. Only the drivers that put
+    // a window on a screen may start, in SDL's own order, so that the person hears why instead.
+    bool windowSystem = !IsSet("SDL_VIDEODRIVER");
+    if (windowSystem)
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, WindowSystemDrivers());
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (windowSystem)
+            throw Exception(Sjis::FromUtf8("cannot open display " + DisplayName() + " (" + SDL_GetError() + ")"));
         throw Exception(Sjis::FromUtf8(std::string("SDL video: ") + SDL_GetError()));
+    }
     return "IPAPGothic";  // stands in for the Windows face the story was made with
 }
 
