@@ -82,3 +82,40 @@ TEST_F(UiTest, AQuitWhileTheBoxIsUpClosesItAndIsKeptForTheProgram)
     Pump();
     EXPECT_TRUE(Application().Terminated());
 }
+
+TEST_F(UiTest, MessageBoxesScaleWithTheWindow)
+{
+    WriteScript({"一行"});
+    Open();
+    const std::string text = Sjis::FromUtf8("『dat\\1.txt』が見つかりません。");
+    Application().ShowException(Exception(text));
+    Backend->SetView({3, false});
+    Pump();
+    SDL_Point okAt{};
+    Backend->MessageBoxShown = [&](SDL_Window* box) {
+        Boxes.push_back({SDL_GetWindowTitle(box), ReadSurface(SDL_GetWindowSurface(box)), {}});
+        int w = 0, h = 0;
+        SDL_GetWindowSize(box, &w, &h);
+        // The OK button, 12 form pixels above the bottom and 23 high: 3 times that in the window.
+        okAt = {w / 2, h - 3 * 20};
+        for (Uint32 type : {Uint32(SDL_MOUSEBUTTONDOWN), Uint32(SDL_MOUSEBUTTONUP)}) {
+            SDL_Event e{};
+            e.type = type;
+            e.button.windowID = SDL_GetWindowID(box);
+            e.button.button = SDL_BUTTON_LEFT;
+            e.button.x = okAt.x;
+            e.button.y = okAt.y;
+            SDL_PushEvent(&e);
+        }
+    };
+    Application().ShowException(Exception(text));  // returns: the OK button at 3× closed it
+    ASSERT_EQ(Boxes.size(), 2u);
+    const TRgbImage &one = Boxes[0].Pixels, &big = Boxes[1].Pixels;
+    ASSERT_EQ(big.Width, 3 * one.Width);
+    ASSERT_EQ(big.Height, 3 * one.Height);
+    int wrong = 0;
+    for (int y = 0; y < big.Height; ++y)
+        for (int x = 0; x < big.Width; ++x)
+            wrong += big.Pixels[size_t(y * big.Width + x)] != one.Pixels[size_t(y / 3 * one.Width + x / 3)];
+    EXPECT_EQ(wrong, 0);
+}
