@@ -12,6 +12,8 @@ PACKAGES=(
   libjpeg-dev libjpeg-turbo-progs
   libemf2svg-dev librsvg2-dev libcairo2-dev
   libx11-dev xvfb xauth xdotool imagemagick x11-utils
+  libcli11-dev libinih-dev
+  desktop-file-utils man-db groff-base openbox
 )
 
 missing=()
