@@ -281,6 +281,11 @@ TEST_F(UiTest, AnEnlargedFrameIsTheOneTimesFrameScaledAndTheMouseMapsBack)
     EXPECT_EQ(UnitRK::Rk.HotChoice, -1);
     Move(3 * RightColumn, 3 * Line1);
     EXPECT_EQ(UnitRK::Rk.HotChoice, 3);
+    // After those changes only what changed was sent: the window holds what a whole frame shows.
+    const TRgbImage partly = Screen();
+    Backend->SetView({3, false});
+    Pump();
+    EXPECT_EQ(Screen().Pixels, partly.Pixels);
 
     // Full screen: the largest scale that fits (here the 1024 × 768 of the offscreen display: 5),
     // centred on black; the margins are outside the form.
@@ -343,4 +348,8 @@ TEST_F(UiTest, CtrlPlusAndMinusChangeTheScaleAndF11OrAltEnterFullScreen)
     std::vector<TView> expected = {{2, false}, {3, false}, {2, false}, {1, false}, {2, false},
                                    {3, false}, {4, false}, {5, false}, {5, true},  {5, false}};
     EXPECT_EQ(changes, expected);
+    // "auto": the largest scale whose window fits in half the display's height (768 / 2 / 142).
+    Backend->SetView({0, false});
+    EXPECT_EQ(Backend->View().Scale, 2);
+    EXPECT_EQ(size(), std::pair(308, 284));
 }

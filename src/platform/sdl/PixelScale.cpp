@@ -21,29 +21,34 @@ int LargestFittingScale(int frameW, int frameH, int width, int height)
     return std::max(1, std::min(width / frameW, height / frameH));
 }
 
-void PresentScaled(SDL_Surface* frame, SDL_Surface* target, const TFrameLayout& layout)
+SDL_Rect PresentScaled(SDL_Surface* frame, SDL_Surface* target, const TFrameLayout& layout, const SDL_Rect* area)
 {
     const int bpp = target->format->BytesPerPixel;
     if (frame->format->format != target->format->format || bpp < 1 || bpp > 4)
-        return;
+        return {0, 0, 0, 0};
     const int n = layout.Scale;
-    // The frame's box on the target, clipped; what is left of the target is margin.
+    // The frame's box on the target (or the part of it that `area` covers), clipped; with no
+    // area, what is left of the target is margin.
+    SDL_Rect part{0, 0, frame->w, frame->h};
+    if (area && !SDL_IntersectRect(area, &part, &part))
+        return {0, 0, 0, 0};
     const int64_t boxLeft = layout.Left, boxTop = layout.Top;
-    const int64_t boxRight = boxLeft + int64_t{frame->w} * n, boxBottom = boxTop + int64_t{frame->h} * n;
-    const int left = int(std::clamp<int64_t>(boxLeft, 0, target->w));
-    const int right = int(std::clamp<int64_t>(boxRight, 0, target->w));
-    const int top = int(std::clamp<int64_t>(boxTop, 0, target->h));
-    const int bottom = int(std::clamp<int64_t>(boxBottom, 0, target->h));
-    const Uint32 black = SDL_MapRGB(target->format, 0, 0, 0);
-    SDL_Rect margins[] = {{0, 0, target->w, top},
-                          {0, bottom, target->w, target->h - bottom},
-                          {0, top, left, bottom - top},
-                          {right, top, target->w - right, bottom - top}};
-    for (const SDL_Rect& margin : margins)
-        if (margin.w > 0 && margin.h > 0)
-            SDL_FillRect(target, &margin, black);
+    const int left = int(std::clamp<int64_t>(boxLeft + int64_t{part.x} * n, 0, target->w));
+    const int right = int(std::clamp<int64_t>(boxLeft + int64_t{part.x + part.w} * n, 0, target->w));
+    const int top = int(std::clamp<int64_t>(boxTop + int64_t{part.y} * n, 0, target->h));
+    const int bottom = int(std::clamp<int64_t>(boxTop + int64_t{part.y + part.h} * n, 0, target->h));
+    if (!area) {
+        const Uint32 black = SDL_MapRGB(target->format, 0, 0, 0);
+        SDL_Rect margins[] = {{0, 0, target->w, top},
+                              {0, bottom, target->w, target->h - bottom},
+                              {0, top, left, bottom - top},
+                              {right, top, target->w - right, bottom - top}};
+        for (const SDL_Rect& margin : margins)
+            if (margin.w > 0 && margin.h > 0)
+                SDL_FillRect(target, &margin, black);
+    }
     if (left >= right || top >= bottom)
-        return;
+        return area ? SDL_Rect{0, 0, 0, 0} : SDL_Rect{0, 0, target->w, target->h};
 
     if (SDL_MUSTLOCK(frame))
         SDL_LockSurface(frame);
@@ -77,6 +82,33 @@ void PresentScaled(SDL_Surface* frame, SDL_Surface* target, const TFrameLayout& 
         SDL_UnlockSurface(target);
     if (SDL_MUSTLOCK(frame))
         SDL_UnlockSurface(frame);
+    if (area)
+        return {left, top, right - left, bottom - top};
+    return {0, 0, target->w, target->h};
+}
+
+SDL_Rect ChangedBox(SDL_Surface* before, SDL_Surface* after)
+{
+    if (before->w != after->w || before->h != after->h || before->format->format != after->format->format)
+        return {0, 0, after->w, after->h};
+    const size_t bpp = after->format->BytesPerPixel;
+    int left = after->w, right = -1, top = after->h, bottom = -1;
+    for (int y = 0; y < after->h; ++y) {
+        const auto* a = static_cast<const uint8_t*>(before->pixels) + size_t(y) * size_t(before->pitch);
+        const auto* b = static_cast<const uint8_t*>(after->pixels) + size_t(y) * size_t(after->pitch);
+        if (std::memcmp(a, b, size_t(after->w) * bpp) == 0)
+            continue;
+        top = std::min(top, y);
+        bottom = y;
+        for (int x = 0; x < after->w; ++x)
+            if (std::memcmp(a + size_t(x) * bpp, b + size_t(x) * bpp, bpp) != 0) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    }
+    if (bottom < 0)
+        return {0, 0, 0, 0};
+    return {left, top, right - left + 1, bottom - top + 1};
 }
 
 SDL_Surface* ResizeNearest(SDL_Surface* source, int width, int height)

@@ -24,8 +24,15 @@ TFrameLayout CentredLayout(int frameW, int frameH, int windowW, int windowH, int
 int LargestFittingScale(int frameW, int frameH, int width, int height);
 
 // Copies `frame` into `target` as `layout` places it and paints the rest of `target` black. Both
-// surfaces must have the same pixel format; the copy is clipped to `target`.
-void PresentScaled(SDL_Surface* frame, SDL_Surface* target, const TFrameLayout& layout);
+// surfaces must have the same pixel format; the copy is clipped to `target`. With `area` (frame
+// pixels), only that part is copied and the margins are left as they are. Returns the part of
+// `target` that was written.
+SDL_Rect PresentScaled(SDL_Surface* frame, SDL_Surface* target, const TFrameLayout& layout,
+                       const SDL_Rect* area = nullptr);
+
+// The smallest box holding every pixel in which two surfaces of the same size and format differ;
+// empty (w = 0) when they are alike.
+SDL_Rect ChangedBox(SDL_Surface* before, SDL_Surface* after);
 
 // A new surface of width × height with `source` resized by nearest neighbour (any sizes; for the
 // installed icons, whose sizes are not all whole multiples of the drawn one).

@@ -186,9 +186,11 @@ void TSdlBackend::CloseWindow()
     RetireWindow(MainWindow);
     MainWindow = nullptr;
     Form = nullptr;
-    if (Frame)
-        SDL_FreeSurface(Frame);
-    Frame = nullptr;
+    for (SDL_Surface** frame : {&Frame, &LastFrame}) {
+        if (*frame)
+            SDL_FreeSurface(*frame);
+        *frame = nullptr;
+    }
     Shown = TFrameLayout{};
     ShownWidth = ShownHeight = 0;
     MouseDownOn = nullptr;
@@ -562,13 +564,16 @@ std::string TSdlBackend::Snapshot() const
 SDL_Surface* TSdlBackend::FrameLike(SDL_Surface* target)
 {
     int width = std::max(1, Form->Width), height = std::max(1, Form->Height);
-    if (Frame && (Frame->w != width || Frame->h != height || Frame->format->format != target->format->format)) {
-        SDL_FreeSurface(Frame);
-        Frame = nullptr;
+    for (SDL_Surface** frame : {&Frame, &LastFrame}) {
+        SDL_Surface*& f = *frame;
+        if (f && (f->w != width || f->h != height || f->format->format != target->format->format)) {
+            SDL_FreeSurface(f);
+            f = nullptr;
+        }
+        if (!f)
+            f = SDL_CreateRGBSurfaceWithFormat(0, width, height, target->format->BitsPerPixel, target->format->format);
     }
-    if (!Frame)
-        Frame = SDL_CreateRGBSurfaceWithFormat(0, width, height, target->format->BitsPerPixel, target->format->format);
-    return Frame;
+    return Frame && LastFrame ? Frame : nullptr;
 }
 
 void TSdlBackend::Present()
@@ -587,14 +592,27 @@ void TSdlBackend::Present()
         int scale = CurrentView.FullScreen ? LargestFittingScale(Form->Width, Form->Height, surface->w, surface->h)
                                            : CurrentView.Scale;
         TFrameLayout layout = CentredLayout(Form->Width, Form->Height, surface->w, surface->h, scale);
+        bool whole =
+            Dirty || resized || layout.Scale != Shown.Scale || layout.Left != Shown.Left || layout.Top != Shown.Top;
         if (layout.Scale == 1 && layout.Left == 0 && layout.Top == 0) {
             Painter.Paint(surface, *Form, TButtonState{Focused, Pressed});
+            SDL_UpdateWindowSurface(MainWindow);
         } else if (SDL_Surface* frame = FrameLike(surface)) {
-            // Drawn at 1×, then enlarged: the same pixels as at 1×, only bigger.
+            // Drawn at 1×, then enlarged: the same pixels as at 1×, only bigger. After a change of
+            // the controls, only the part of the frame that changed goes to the window system.
+            std::swap(Frame, LastFrame);
+            frame = Frame;
             Painter.Paint(frame, *Form, TButtonState{Focused, Pressed});
-            PresentScaled(frame, surface, layout);
+            SDL_Rect changed = whole ? SDL_Rect{0, 0, frame->w, frame->h} : ChangedBox(LastFrame, frame);
+            if (whole) {
+                PresentScaled(frame, surface, layout);
+                SDL_UpdateWindowSurface(MainWindow);
+            } else if (changed.w > 0) {
+                SDL_Rect written = PresentScaled(frame, surface, layout, &changed);
+                if (written.w > 0)
+                    SDL_UpdateWindowSurfaceRects(MainWindow, &written, 1);
+            }
         }
-        SDL_UpdateWindowSurface(MainWindow);
         if (layout.Scale != Shown.Scale)
             SetDoubleClickRadius(layout.Scale);
         Shown = layout;

@@ -108,4 +108,5 @@ private:
     TFrameLayout Shown;                   // of the last frame on screen
     int ShownWidth = 0, ShownHeight = 0;  // the window surface it was drawn on
     SDL_Surface* Frame = nullptr;         // the 1× frame, when the window shows it enlarged
+    SDL_Surface* LastFrame = nullptr;     // the one before, so that only what changed is sent
 };
