@@ -103,10 +103,14 @@ bool HoldsStory(const fs::path& path, const std::string& inStory)
 std::string EnterStoryFolder(const std::string& story)
 {
     std::error_code ec;
-    fs::path path = fs::canonical(story, ec);
-    if (ec)
-        return story + ": " + (ec == std::errc::no_such_file_or_directory ? "no such file or folder" : ec.message());
+    // As given, not resolved: a script that is a link to elsewhere still names the folder it is in.
+    fs::path path = fs::absolute(story, ec).lexically_normal();
+    if (!path.has_filename() && path.has_parent_path() && path != path.root_path())
+        path = path.parent_path();
     fs::file_status status = fs::status(path, ec);
+    if (ec || !fs::exists(status))
+        return story + ": " +
+               (!ec || ec == std::errc::no_such_file_or_directory ? "no such file or folder" : ec.message());
     int home = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     // The folder itself, then the folder its dat folder or its script is in.
     struct TCandidate {

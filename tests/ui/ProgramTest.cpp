@@ -128,6 +128,12 @@ TEST_F(StoryFolder, TheFolderItsDatFolderOrItsScriptNameTheStory)
         EXPECT_EQ(EnterStoryFolder(given), "") << given;
         EXPECT_EQ(fs::current_path(), story) << given;
     }
+    // A script that is a link to a file elsewhere still names the folder it is in.
+    Write("elsewhere/script.txt", "x\r\n");
+    fs::create_directories(Dir + "/linked/dat");
+    fs::create_symlink(Dir + "/elsewhere/script.txt", Dir + "/linked/dat/1.txt");
+    EXPECT_EQ(EnterStoryFolder(Dir + "/linked/dat/1.txt"), "");
+    EXPECT_EQ(fs::current_path(), fs::canonical(Dir + "/linked"));
     // Relative to the folder the program starts in.
     fs::current_path(Dir);
     EXPECT_EQ(EnterStoryFolder("night train/dat"), "");
