@@ -111,8 +111,9 @@ int main(int argc, char** argv)
         {
             TForm1 form;
             Form1 = &form;
-            app.Guard([&] { form.FormCreate(); });
             TView view = StartView(settings, line);
+            backend.SetView(view);
+            app.Guard([&] { form.FormCreate(); });
             backend.ViewChanged = [&](const TView& changed) {
                 Remember(settings, view, changed);
                 view = changed;

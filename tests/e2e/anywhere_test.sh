@@ -84,7 +84,7 @@ exec 3>&-
 for _ in $(seq 600); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
 export DISPLAY=":$(head -1 "$work/display")"
-openbox --sm-disable --config-file /dev/null >/dev/null 2>&1 &
+openbox --sm-disable >/dev/null 2>&1 &
 wm_pid=$!
 for _ in $(seq 600); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.1; done
 
@@ -115,6 +115,18 @@ wait_for_size() {  # wait_for_size WINDOW WxH
     for _ in $(seq 600); do [ "$(size_of "$1")" = "$2" ] && return 0; sleep 0.1; done
     fail "window size $(size_of "$1"), not $2"
 }
+
+# Keys go to the window that has the keyboard focus: give it to window $1 and wait until it has it
+# (a window manager hands it over on its own time).
+focus() {
+    for _ in $(seq 600); do
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && return 0
+        xdotool windowactivate "$1" 2>/dev/null
+        sleep 0.1
+    done
+    fail "window $1 never got the keyboard focus"
+}
+press() { focus "$1" && xdotool key --window "$1" "$2"; }  # press WINDOW KEY
 
 shot() { timeout 10 import -window "$1" "$work/$2.png" 2>/dev/null; }
 pixel() { convert "$work/$1.png" -format "%[hex:p{$2,$3}]" info:; }
@@ -162,11 +174,11 @@ wait_for "$W" three '[ "$(differing three one-scaled)" = 0 ]'
 xdotool mousemove --window "$W" 180 345 click 1
 wait_for "$W" click3 '[ "$(whites click3 444x39+9+333)" -gt 0 ]'
 # Enter shows the third.
-xdotool key --window "$W" Return
+press "$W" Return
 wait_for "$W" enter3 '[ "$(whites enter3 444x39+9+372)" -gt 0 ]'
 # Full screen: the largest scale that fits 1280 × 1024 is 7; the frame is 1078 × 994, centred on
 # black. It is the 3× window's frame, every pixel now a 7 × 7 block.
-xdotool key --window "$W" F11
+press "$W" F11
 wait_for_size "$W" 1280x1024
 wait_for "$W" full '[ "$(pixel full 0 0)" = 000000 ] && [ "$(pixel full 1279 1023)" = 000000 ] && [ "$(pixel full 115 29)" = 444444 ]'
 convert "$work/full.png" -crop 1078x994+101+15 +repage "$work/full-frame.png"
@@ -190,12 +202,36 @@ start_app "$work/story" --window
 W=$(find_window) || fail "no main window with --window"
 wait_for_size "$W" 154x142
 # Ctrl++ makes it 2× and is remembered.
-xdotool key --window "$W" ctrl+plus
+press "$W" ctrl+plus
 wait_for_size "$W" 308x284
 wait_for "$W" two '[ "$(pixel two 4 4)" = 444444 ]'
 "$closer" "$DISPLAY" "$W"
 expect_clean_exit "ctrl+plus"
 grep -q "^scale = 2" "$settings" || fail "Ctrl++ not remembered: $(cat "$settings")"
 grep -q "^fullscreen = true" "$settings" || fail "--window was remembered: $(cat "$settings")"
+
+# Started in a folder with no story, the missing-script box, before any window: at 3× it is 3 times
+# as large.
+box_size() {  # box_size ARGS...: the size of the box captioned RK, which Return then closes
+    start_app "$work/empty" "$@"
+    local b
+    b=$(timeout 120 xdotool search --sync --onlyvisible --name '^RK$' 2>/dev/null | head -1)
+    [ -n "$b" ] || fail "no box captioned RK with $*"
+    size_of "$b"
+    # SDL takes a window's keyboard focus a moment after the window system gives it: until the box
+    # has it, a key is not the box's. Return again until the box is gone.
+    for _ in $(seq 120); do
+        xdotool key --window "$b" Return 2>/dev/null
+        for _ in $(seq 10); do
+            kill -0 "$app_pid" 2>/dev/null || break 2
+            sleep 0.1
+        done
+    done
+    expect_clean_exit "missing script $*" >&2
+}
+one_box=$(box_size --scale 1) || fail "1x: $one_box"
+three_box=$(box_size --scale 3) || fail "3x: $three_box"
+[ "${three_box%x*}" -eq $((3 * ${one_box%x*})) ] && [ "${three_box#*x}" -eq $((3 * ${one_box#*x})) ] ||
+    fail "the box is $three_box at 3x, $one_box at 1x"
 
 echo "PASS"

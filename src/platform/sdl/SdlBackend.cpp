@@ -629,7 +629,9 @@ void TSdlBackend::Present()
 
 void TSdlBackend::ShowMessageBox(const std::string& text, const std::string& caption, TMessageIcon icon)
 {
-    TSdlMessageBox box(Painter, MainWindow, Shown.Scale);
+    // Before the window opens (an error while the form is created), at the scale it will have.
+    int scale = MainWindow ? Shown.Scale : std::max(1, CurrentView.Scale);
+    TSdlMessageBox box(Painter, MainWindow, scale);
     box.Shown = MessageBoxShown;
     box.Run(text, caption, icon);
     // Presses that began before the box opened must not end in a click afterwards.

@@ -50,7 +50,8 @@ public:
 
     SDL_Window* Window() const { return MainWindow; }
 
-    // The view, and a change of it (the scale of `view` is kept within 1 to MaxScale).
+    // The view, and a change of it (the scale of `view` is kept within 1 to MaxScale). Set before
+    // the window opens, it is the scale of the message boxes shown until then.
     const TView& View() const { return CurrentView; }
     void SetView(const TView& view);
     // Where the form's last frame sits in the window; mouse positions are mapped back through it.
