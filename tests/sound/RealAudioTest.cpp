@@ -253,4 +253,39 @@ TEST_F(RealAudioTest, MusicEndsWithItsEventsNotWithTheSynthesisersTail)
     EXPECT_STREQ(reply, "playing");
 }
 
+// Muted, music and effect go on unheard: the effect is still the one playing, the music is still
+// playing where it was, and both are heard again once unmuted.
+TEST_F(RealAudioTest, MutedMusicAndEffectsGoOnSilently)
+{
+    Dir.Write("dat/long.mid", SoundTest::PianoMidi(8));  // four seconds of notes
+    Dir.Write("dat/long.wav", SoundTest::SineWav(440, 4000));
+    MyMidi::MidiPlay("dat\\long.mid", true);
+    MyWave::WavePlay("dat\\long.wav", false);
+    ASSERT_TRUE(Audio::AudioIsOpen());
+    std::this_thread::sleep_for(500ms);
+    Audio::SetMuted(true);
+    std::this_thread::sleep_for(800ms);
+    EXPECT_EQ(Audio::PlayingSoundPath(), "dat/long.wav");
+    char reply[32] = {};
+    Audio::MciSendString("status Midi1 mode", reply, 31);
+    EXPECT_STREQ(reply, "playing");
+    Audio::SetMuted(false);
+    std::this_thread::sleep_for(500ms);
+    std::vector<int16_t> s = Written();
+    // Music and a tone never fall silent by themselves: the longest silence is the muting (which
+    // the audio thread may have lived through in less than real time, on a busy machine).
+    size_t longest = 0, end = 0;
+    for (size_t i = 0, run = 0; i < s.size(); ++i) {
+        run = s[i] == 0 ? run + 1 : 0;
+        if (run > longest) {
+            longest = run;
+            end = i + 1;
+        }
+    }
+    const size_t ms = Rate * 2 / 1000;
+    EXPECT_GT(longest, 200 * ms) << "no silence while muted";
+    EXPECT_FALSE(Silent(s, 0, end - longest)) << "nothing heard before muting";
+    EXPECT_FALSE(Silent(s, end, s.size())) << "nothing heard after unmuting";
+}
+
 }  // namespace
