@@ -12,6 +12,7 @@ constexpr int Space = 0x20;
 constexpr int PageDown = 0x22;
 constexpr int Up = 0x26;
 constexpr int Down = 0x28;
+constexpr int F5 = 0x74;
 }  // namespace Keys
 
 using TKeyEvent = std::function<void(TControl& sender, int key, bool repeat)>;

@@ -38,6 +38,20 @@ void DeclareOptions(CLI::App& app, TCommandLine& line, std::string& scale)
             "", "scale"));
     app.add_flag("-f,--fullscreen")->description("Play full screen (F11 and Alt+Enter toggle it while playing)");
     app.add_flag("-w,--window")->description("Play in a window");
+    // For authors: two terminal tools that open no window, and a start in the middle of the story.
+    CLI::Option* check = app.add_flag("--check", line.Check,
+                                      "Report everything the player would trip on in the story, one line each "
+                                      "(file:line: error|warning|note: text), and exit: 0 when clean, 1 otherwise");
+    CLI::Option* map = app.add_flag("--map", line.Map,
+                                    "Print the story's structure as a Graphviz graph and exit "
+                                    "(zv_rk --map STORY | dot -Tsvg > story.svg)");
+    check->excludes(map);
+    app.add_option("--start", line.StartLabel,
+                   "Start play at a label, as a #Goto to it would, with the picture and music set on the way to it; "
+                   "F5 reads the script again while playing")
+        ->type_name("@LABEL")
+        ->excludes(check)
+        ->excludes(map);
 }
 
 // The flags as given: of --fullscreen and --window, the last one wins, as a later option overrides

@@ -200,7 +200,10 @@ void TForm1::FormCreate()
     // did: a first line that fails is reported, and once a click gets past it the commands
     // after it still go on by themselves.
     try {
-        UnitRK::Advance();
+        if (FirstStep)
+            FirstStep();
+        else
+            UnitRK::Advance();
     } catch (...) {
         MyTime::SetTimerInterval(2, 100);
         throw;
@@ -244,6 +247,12 @@ void TForm1::FormKeyDown(TControl&, int key, bool repeat)
     if (key == 'M') {
         if (!repeat)
             Audio::SetMuted(!Audio::Muted());
+        return;
+    }
+    if (key == Keys::F5) {
+        // For authors: the script as it is now, the story going on from the same line.
+        if (!repeat)
+            UnitRK::ReloadScript();
         return;
     }
     if (!Page1.Showing())

@@ -10,6 +10,7 @@
 #include "platform/Panel.h"
 
 #include <array>
+#include <functional>
 #include <vector>
 
 class TForm1 : public TForm {
@@ -36,6 +37,10 @@ public:
 
     // The six choice labels in index order, then the three load buttons in slot order.
     std::array<TControl*, 9> Selects{};
+
+    // The story's first step when it does not begin at its top (a start at a label); FormCreate
+    // runs it in place of the first Advance.
+    std::function<void()> FirstStep;
 
     void FormCreate();
     void FormPaint(TControl& sender);

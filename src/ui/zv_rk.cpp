@@ -8,6 +8,7 @@
 
 #include "sound/MyMidi.h"
 #include "sound/MyWave.h"
+#include "ui/AuthorCommands.h"
 #include "ui/CommandLine.h"
 #include "ui/MyCg.h"
 #include "ui/Settings.h"
@@ -92,6 +93,14 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    if (line.Check)
+        return RunCheck(std::cout);
+    if (line.Map)
+        return RunMap(std::cout, std::cerr);
+    std::function<void()> firstStep;
+    if (!line.StartLabel.empty())
+        if (std::optional<int> status = PrepareStart(line.StartLabel, firstStep, std::cerr))
+            return *status;
     std::string noDisplay = TSdlBackend::MissingDisplayReason();
     if (!noDisplay.empty()) {
         std::fprintf(stderr, "zv_rk: %s\n", noDisplay.c_str());
@@ -111,6 +120,7 @@ int main(int argc, char** argv)
         {
             TForm1 form;
             Form1 = &form;
+            form.FirstStep = firstStep;
             TView view = StartView(settings, line);
             backend.SetView(view);
             app.Guard([&] { form.FormCreate(); });

@@ -1,4 +1,7 @@
 // The program's start: its command line, the story folder it names, and the settings it remembers.
+#include "engine/UnitRK.h"
+#include "platform/ShiftJis.h"
+#include "ui/AuthorCommands.h"
 #include "ui/CommandLine.h"
 #include "ui/Settings.h"
 
@@ -67,6 +70,7 @@ protected:
 };
 
 using StoryFolder = TempFolder;
+using AuthorTools = TempFolder;
 using SettingsFile = TempFolder;
 
 }  // namespace
@@ -236,4 +240,40 @@ TEST_F(SettingsFile, ADamagedOrUnreadableFileIsIgnoredWithItsReason)
         EXPECT_EQ(LoadSettings(path, problem), TSettings{});
         EXPECT_NE(problem, "");
     }
+}
+
+// The author's tools as the command line runs them, each with its exit status: 0 clean, 1 with
+// something to report, 2 for a usage error.
+TEST_F(AuthorTools, CheckMapAndStartAnswerWithTheirStatus)
+{
+    EXPECT_EQ(Parse({"--check", "--map"}).Status, 2);
+    EXPECT_EQ(Parse({"--start", "@a", "--check"}).Status, 2);
+    TRun run = Parse({"--start", "@a", "story"});
+    EXPECT_FALSE(run.Status);
+    EXPECT_EQ(run.Line.StartLabel, "@a");
+    EXPECT_TRUE(Parse({"--check"}).Line.Check);
+    EXPECT_TRUE(Parse({"--map"}).Line.Map);
+
+    Write("dat/1.txt", Sjis::FromUtf8("はじめ\r\n#Goto @nowhere\r\n@a\r\n#Cg a.jpg\r\n@b\r\nおわり\r\n"));
+    fs::current_path(Dir);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCheck(out), 1);
+    EXPECT_EQ(out.str(), "dat/1.txt:2: error: #Goto target @nowhere has no label line\n"
+                         "dat/1.txt:4: warning: picture dat/a.jpg is missing\n");
+    out.str("");
+    EXPECT_EQ(RunMap(out, err), 0);
+    EXPECT_EQ(out.str().rfind("digraph story {", 0), 0u);
+
+    std::function<void()> first;
+    EXPECT_EQ(PrepareStart("@nowhere", first, err), 2);
+    EXPECT_NE(err.str().find("no such label"), std::string::npos) << err.str();
+    EXPECT_FALSE(first);
+    err.str("");
+    EXPECT_EQ(PrepareStart("b", first, err), std::nullopt);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_TRUE(first);
+
+    Write("dat/1.txt", "a b c d e f g h i j k l m n o p q\r\n");
+    EXPECT_EQ(RunMap(out, err), 1);
+    EXPECT_NE(err.str().find("--check"), std::string::npos) << err.str();
 }

@@ -225,6 +225,36 @@ TEST_F(UiTest, APictureThatFailsWhileDecodingIsReportedOverWhatWasDecoded)
     EXPECT_EQ(Boxes.size(), 1u) << "reported once";
 }
 
+// Started at a label: the line after it shows first, with the picture set on the way there, and
+// the story goes on from there; F5 reads the script again and goes on from the same line.
+TEST_F(UiTest, AStoryStartedAtALabelAndReadAgainWhilePlaying)
+{
+    WriteScript({"#Cg pic.bmp", "はじめ", "@middle", "途中から", "次の行"});
+    WriteFile("dat/pic.bmp", TinyBitmap());
+    Form = std::make_unique<TForm1>();
+    Form1 = Form.get();
+    Form->OnPaint = nullptr;
+    Form->FirstStep = [] { UnitRK::StartAt(2, "pic.bmp", ""); };
+    Application().Guard([&] { Form->FormCreate(); });
+    Backend->OpenWindow(*Form);
+    Pump();
+    EXPECT_EQ(MessageText(), "途中から|");
+    EXPECT_TRUE(Form->Image1.Visible);
+    EXPECT_EQ(MyTime::Intervals[2], 100) << "timer 2 runs as after any first step";
+
+    WriteScript({"#Cg pic.bmp", "はじめ", "@middle", "途中から", "書き直した行"});
+    Tap(SDLK_F5);
+    EXPECT_EQ(MessageText(), "途中から|") << "what is on screen stays";
+    Click(60, 120);
+    EXPECT_EQ(MessageText(), "途中から|書き直した行|");
+    WriteFile("dat/1.txt", "a b c d e f g h i j k l m n o p q\r\n");
+    Tap(SDLK_F5);
+    ASSERT_EQ(Boxes.size(), 1u) << "a script that does not load is reported";
+    Click(60, 120);
+    Pump();
+    EXPECT_TRUE(Application().Terminated()) << "and the old one plays on: its closing #End";
+}
+
 // A damaged save slot can give the choice labels any width at all; drawing and hit-testing
 // them must neither overflow nor crash (the sanitizer build checks the arithmetic).
 TEST_F(UiTest, ChoicesOfAnyWidthDrawAndTakeTheMouse)

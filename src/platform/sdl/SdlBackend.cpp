@@ -47,6 +47,8 @@ int FormKey(SDL_Keycode key)
         return Keys::Up;
     case SDLK_DOWN:
         return Keys::Down;
+    case SDLK_F5:
+        return Keys::F5;
     default:
         return 0;
     }
