@@ -78,7 +78,8 @@ done
 # --- a real X window --------------------------------------------------------------------------
 exec 3>"$work/display"
 # Large enough for the 3× window with its frame, which a window manager would otherwise shrink.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: the server must not reset (and drop connections being set up) between clients.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 600); do [ -s "$work/display" ] && break; sleep 0.1; done
@@ -126,7 +127,9 @@ focus() {
     done
     fail "window $1 never got the keyboard focus"
 }
-press() { focus "$1" && xdotool key --window "$1" "$2"; }  # press WINDOW KEY
+# press WINDOW KEY. The key's release goes through the server too: were it sent to a window that
+# is gone by then, the server would hold the key down and repeat it into the next program.
+press() { focus "$1" && xdotool key --window "$1" "$2" && xdotool keyup "${2##*+}" 2>/dev/null; }
 
 shot() { timeout 10 import -window "$1" "$work/$2.png" 2>/dev/null; }
 pixel() { convert "$work/$1.png" -format "%[hex:p{$2,$3}]" info:; }
@@ -227,6 +230,7 @@ box_size() {  # box_size ARGS...: the size of the box captioned RK, which Return
             sleep 0.1
         done
     done
+    xdotool keyup Return 2>/dev/null
     expect_clean_exit "missing script $*" >&2
 }
 one_box=$(box_size --scale 1) || fail "1x: $one_box"
