@@ -59,3 +59,6 @@ EInvalidGraphic UnknownExtensionError(const std::string& extensionSjis);
 EInvalidGraphic InvalidBitmapError();
 EInvalidGraphic InvalidIconError();
 EInvalidGraphic InvalidMetafileError();
+// A library a kind of picture is drawn with cannot be opened: `pictures` names the kind, `reason`
+// is the loader's text, `package` the Debian package that brings the library.
+EInvalidGraphic MissingLibraryError(const std::string& pictures, const std::string& reason, const std::string& package);
