@@ -30,8 +30,9 @@ check-format: deps
 	git ls-files -z 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' | \
 	  xargs -0 clang-format --dry-run -Werror
 
+# Every benchmark, then one table of all their figures with their goals (bench/run.sh).
 bench: build
-	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+	@bash bench/run.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SAN_DIR)
