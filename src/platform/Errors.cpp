@@ -109,7 +109,7 @@ EInvalidGraphic InvalidBitmapError() { return EInvalidGraphic(Sjis::FromUtf8(Bit
 EInvalidGraphic InvalidIconError() { return EInvalidGraphic(Sjis::FromUtf8(IconText)); }
 EInvalidGraphic InvalidMetafileError() { return EInvalidGraphic(Sjis::FromUtf8(MetafileText)); }
 
-EInvalidGraphic MissingLibraryError(const std::string& pictures, const std::string& reason, const std::string& package)
+EMissingLibrary MissingLibraryError(const std::string& pictures, const std::string& reason, const std::string& package)
 {
     std::string text = LibraryText;
     size_t at = 0;
@@ -118,5 +118,5 @@ EInvalidGraphic MissingLibraryError(const std::string& pictures, const std::stri
         text.replace(at, 2, *part);
         at += part->size();
     }
-    return EInvalidGraphic(Sjis::FromUtf8(text));
+    return EMissingLibrary(Sjis::FromUtf8(text));
 }

@@ -372,16 +372,17 @@ TEST(EnhancedMetafile, DrawsItsRecordsOntoTheFrameSize)
     EXPECT_EQ(inner.At(62, 42), Backdrop);
 }
 
-// The libraries enhanced metafiles are drawn with are opened when the first one is shown (the test
-// above draws through them). One that cannot be opened, or lacks a function, is the error of the
-// picture that needed it, in words that say what to install; the program goes on.
-TEST(EnhancedMetafile, ALibraryThatCannotBeOpenedIsThatPicturesError)
+// The libraries enhanced metafiles, bitmaps and icons are drawn with are opened when the first
+// such picture is shown (the tests above draw through them). One that cannot be opened, or lacks a
+// function, is the error of the picture that needed it, in words that say what to install, and of
+// its own kind, so that a metafile holding a bitmap reports it too; the program goes on.
+TEST(PictureLibraries, OneThatCannotBeOpenedIsThePicturesOwnError)
 {
     auto errorOf = [](TSharedLibrary& library, const char* function) {
         try {
             library.Function<void (*)()>(function);
             return std::string();
-        } catch (const EInvalidGraphic& e) {
+        } catch (const EMissingLibrary& e) {
             return Sjis::ToUtf8(e.what());
         }
     };

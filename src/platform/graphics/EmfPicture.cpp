@@ -77,7 +77,7 @@ struct TRsvg {
     decltype(&g_clear_error) ClearError;
 };
 
-// Raises EInvalidGraphic while the library cannot be opened; asks again at the next picture.
+// Raises EMissingLibrary while the library cannot be opened; asks again at the next picture.
 const TRsvg& Rsvg()
 {
     static TSharedLibrary library(RK_RSVG_SONAME, "enhanced metafiles", "librsvg2-2");

@@ -17,7 +17,7 @@ public:
     TSharedLibrary& operator=(const TSharedLibrary&) = delete;
 
     // The function `name` of the library or of those it brings, opening the library on the first
-    // call. Raises EInvalidGraphic, with the loader's reason, when the library cannot be opened or
+    // call. Raises EMissingLibrary, with the loader's reason, when the library cannot be opened or
     // lacks the function: the picture that needed it is reported, the program goes on.
     template <typename F>
     F Function(const char* name)
