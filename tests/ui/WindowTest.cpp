@@ -4,7 +4,7 @@
 
 #include "engine/UnitRK.h"
 #include "platform/graphics/JpegGraphic.h"
-#include "platform/sdl/SessionBus.h"
+#include "platform/sdl/VideoStart.h"
 #include "timing/MyTime.h"
 
 #include <sys/socket.h>
@@ -289,4 +289,21 @@ TEST(StartUp, TheSessionBusIsSkippedOnlyWhereNoneCanBeFoundOrLaunched)
     EXPECT_FALSE(BusLaunchWouldFail(nullptr, nullptr, noProgram, ((dir / "bin").string() + ":").c_str()));
     fs::current_path(before);
     fs::remove_all(dir);
+}
+
+// The empty compose table is for SDL's start alone: the person's own setting comes back after it.
+TEST(StartUp, TheComposeTableIsLeftOutOnlyWhileSdlStarts)
+{
+    setenv("XCOMPOSEFILE", "/home/someone/.XCompose-ja", 1);
+    {
+        TNoComposeTable noCompose;
+        EXPECT_STREQ(std::getenv("XCOMPOSEFILE"), "/dev/null");
+    }
+    EXPECT_STREQ(std::getenv("XCOMPOSEFILE"), "/home/someone/.XCompose-ja");
+    unsetenv("XCOMPOSEFILE");
+    {
+        TNoComposeTable noCompose;
+        EXPECT_STREQ(std::getenv("XCOMPOSEFILE"), "/dev/null");
+    }
+    EXPECT_EQ(std::getenv("XCOMPOSEFILE"), nullptr);
 }

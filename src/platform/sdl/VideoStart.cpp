@@ -1,4 +1,6 @@
-#include "platform/sdl/SessionBus.h"
+#include "platform/sdl/VideoStart.h"
+
+#include <SDL.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -55,4 +57,27 @@ void SkipFutileBusLaunch()
     if (BusLaunchWouldFail(std::getenv("DBUS_SESSION_BUS_ADDRESS"), std::getenv("XDG_RUNTIME_DIR"),
                            "/usr/bin/dbus-launch", std::getenv("PATH")))
         setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+}
+
+TNoComposeTable::TNoComposeTable()
+{
+    const char* was = std::getenv("XCOMPOSEFILE");
+    WasSet = was != nullptr;
+    Was = was ? was : "";
+    setenv("XCOMPOSEFILE", "/dev/null", 1);
+}
+
+TNoComposeTable::~TNoComposeTable()
+{
+    if (WasSet)
+        setenv("XCOMPOSEFILE", Was.c_str(), 1);
+    else
+        unsetenv("XCOMPOSEFILE");
+}
+
+int StartVideoSubsystem()
+{
+    SkipFutileBusLaunch();
+    TNoComposeTable noCompose;
+    return SDL_InitSubSystem(SDL_INIT_VIDEO);
 }
