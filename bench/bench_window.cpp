@@ -112,7 +112,7 @@ int main()
         std::printf("start to first frame: %.1f ms (SDL video and fonts %.1f ms, FormCreate done at %.1f ms, of "
                     "which music and sound calls %.1f ms; %.1f ms since main)\n",
                     firstFrameMs, videoMs, createMs, soundMs, MsSince(start));
-        PrintFigure("window start to first frame, in the process", firstFrameMs, "ms", 100);
+        PrintFigure("window start to first frame, libraries already loaded", firstFrameMs, "ms", 100);
 
         // The two commands at the top run on timer ticks; then each click shows one line.
         UnitRK::AutoTick();
