@@ -2,8 +2,9 @@
 BUILD_DIR ?= build
 SAN_DIR ?= build-sanitize
 JOBS ?= 2
+PREFIX ?= /usr/local
 
-.PHONY: run test deps build test-sanitize check-format bench clean
+.PHONY: run test deps build install install-files test-sanitize check-format bench clean
 
 run: build
 	cd examples/demo && ../../$(BUILD_DIR)/zv_rk
@@ -17,6 +18,15 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+# The program, its desktop entry, icons and manual page under $(PREFIX), staged under $(DESTDIR)
+# when that is set (as packagers do).
+install: build
+	@$(MAKE) --no-print-directory install-files
+
+# The same from the build as it is (the test of the install rules uses this).
+install-files:
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps

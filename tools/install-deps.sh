@@ -12,8 +12,9 @@ PACKAGES=(
   libjpeg-dev libjpeg-turbo-progs
   libgsm1-dev libmp3lame-dev
   libemf2svg-dev librsvg2-dev libcairo2-dev
-  libx11-dev libxdamage-dev xvfb xauth xdotool imagemagick x11-utils gdb
-  graphviz
+  libx11-dev libxdamage-dev xvfb xauth xdotool imagemagick x11-utils gdb openbox
+  libcli11-dev libinih-dev
+  desktop-file-utils man-db groff-base graphviz
 )
 
 missing=()

@@ -105,7 +105,7 @@ private:
             }
             if (info.Kind == TLineKind::Command) {
                 if (info.Command == TCommand::Cg)
-                    pictures.push_back(info.Arg.empty() ? std::string("(none)") : Utf8(info.Arg));
+                    pictures.push_back(info.Arg.empty() ? std::string("no picture") : Utf8(info.Arg));
                 if (info.Command == TCommand::End) {
                     Edge(node, "end");
                     falls = false;

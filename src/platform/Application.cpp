@@ -68,6 +68,13 @@ void TApplication::Dispatch(const TMessage& message)
         if (target && target->Kind() == TControlKind::Form)
             fire(static_cast<TForm*>(target)->OnPaint);
         return;
+    case TMessageKind::KeyDown:
+        if (target && target->Kind() == TControlKind::Form) {
+            auto& form = static_cast<TForm&>(*target);
+            if (form.OnKeyDown)
+                form.OnKeyDown(form, message.Key, message.Repeat);
+        }
+        return;
     }
 }
 

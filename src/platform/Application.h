@@ -11,11 +11,13 @@
 class TControl;
 class TApplication;
 
-enum class TMessageKind { Click, DblClick, MouseMove, ContextPopup, Paint, Quit };
+enum class TMessageKind { Click, DblClick, MouseMove, ContextPopup, Paint, KeyDown, Quit };
 
 struct TMessage {
     TMessageKind Kind;
     TControl* Target = nullptr;
+    int Key = 0;          // KeyDown: the key's code (Keys:: in Form.h)
+    bool Repeat = false;  // KeyDown: sent again by the key being held down
 };
 
 enum class TMessageIcon { None, Stop };

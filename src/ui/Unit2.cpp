@@ -3,9 +3,11 @@
 #include "engine/UnitRK.h"
 #include "platform/Errors.h"
 #include "platform/ShiftJis.h"
+#include "platform/audio/AudioDevice.h"
 
 #include "timing/MyTime.h"
 
+#include <algorithm>
 #include <string>
 
 TForm1* Form1 = nullptr;
@@ -132,6 +134,7 @@ void TForm1::WireEvents()
         return [this, handler](TControl& sender) { (this->*handler)(sender); };
     };
     OnPaint = bind(&TForm1::FormPaint);
+    OnKeyDown = [this](TControl& sender, int key, bool repeat) { FormKeyDown(sender, key, repeat); };
     for (TControl* c : std::initializer_list<TControl*>{&PanelCg, &Image1, &PanelText, &LabMain}) {
         c->OnClick = bind(&TForm1::PanelCgClick);
         c->OnDblClick = bind(&TForm1::PanelCgClick);
@@ -197,7 +200,10 @@ void TForm1::FormCreate()
     // did: a first line that fails is reported, and once a click gets past it the commands
     // after it still go on by themselves.
     try {
-        UnitRK::Advance();
+        if (FirstStep)
+            FirstStep();
+        else
+            UnitRK::Advance();
     } catch (...) {
         MyTime::SetTimerInterval(2, 100);
         throw;
@@ -224,3 +230,63 @@ void TForm1::But2CancelClick(TControl&) { UnitRK::CloseDataMenu(); }
 void TForm1::OnSave(TControl& sender) { UnitRK::SaveSlot(sender.Tag); }
 
 void TForm1::OnLoad(TControl& sender) { UnitRK::LoadSlot(sender.Tag); }
+
+std::vector<int> TForm1::VisibleChoices() const
+{
+    std::vector<int> visible;
+    for (int n = 0; n <= 5; ++n)
+        if (Selects[n] && Selects[n]->Showing())
+            visible.push_back(n);
+    return visible;
+}
+
+// Keyboard play: each key does what a click does somewhere on the game page. The data menu has
+// its buttons' own keys, and Escape, which the window sends as a right click.
+void TForm1::FormKeyDown(TControl&, int key, bool repeat)
+{
+    if (key == 'M') {
+        if (!repeat)
+            Audio::SetMuted(!Audio::Muted());
+        return;
+    }
+    if (key == Keys::F5) {
+        // For authors: the script as it is now, the story going on from the same line.
+        if (!repeat)
+            UnitRK::ReloadScript();
+        return;
+    }
+    if (!Page1.Showing())
+        return;
+    std::vector<int> choices = VisibleChoices();
+    auto hot = std::find(choices.begin(), choices.end(), UnitRK::Rk.HotChoice);
+    switch (key) {
+    case Keys::Up:
+    case Keys::Down:
+        if (choices.empty()) {
+            if (key == Keys::Down)
+                UnitRK::Advance();
+        } else if (hot == choices.end()) {
+            UnitRK::HighlightChoice(key == Keys::Down ? choices.front() : choices.back());
+        } else {
+            size_t at = size_t(hot - choices.begin()), count = choices.size();
+            UnitRK::HighlightChoice(choices[key == Keys::Down ? (at + 1) % count : (at + count - 1) % count]);
+        }
+        return;
+    case Keys::Return:
+        if (hot != choices.end()) {
+            if (!repeat)
+                UnitRK::SelectChoice(*hot);
+            return;
+        }
+        UnitRK::Advance();
+        return;
+    case Keys::Space:
+    case Keys::PageDown:
+        UnitRK::Advance();
+        return;
+    default:
+        if (key >= '1' && key <= '6' && !repeat && size_t(key - '1') < choices.size())
+            UnitRK::SelectChoice(choices[size_t(key - '1')]);
+        return;
+    }
+}

@@ -1,6 +1,6 @@
 // The main window: a picture area above three message lines, six choice labels over the
 // message lines, and the data menu page that replaces everything on a right click. Every
-// handler only forwards to the engine.
+// handler only forwards to the engine (keys to the operations the mouse reaches).
 #pragma once
 
 #include "platform/Button.h"
@@ -10,6 +10,8 @@
 #include "platform/Panel.h"
 
 #include <array>
+#include <functional>
+#include <vector>
 
 class TForm1 : public TForm {
 public:
@@ -36,6 +38,10 @@ public:
     // The six choice labels in index order, then the three load buttons in slot order.
     std::array<TControl*, 9> Selects{};
 
+    // The story's first step when it does not begin at its top (a start at a label); FormCreate
+    // runs it in place of the first Advance.
+    std::function<void()> FirstStep;
+
     void FormCreate();
     void FormPaint(TControl& sender);
     void PanelCgClick(TControl& sender);
@@ -47,11 +53,15 @@ public:
     void But2CancelClick(TControl& sender);
     void OnSave(TControl& sender);
     void OnLoad(TControl& sender);
+    void FormKeyDown(TControl& sender, int key, bool repeat);
 
 private:
     void BuildGamePage();
     void BuildDataMenu();
     void WireEvents();
+    // Indices of the choice labels on screen, in reading order: the first column top to bottom,
+    // then the second, which is their index order.
+    std::vector<int> VisibleChoices() const;
 };
 
 // The one main window, while it exists.

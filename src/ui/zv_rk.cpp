@@ -8,12 +8,16 @@
 
 #include "sound/MyMidi.h"
 #include "sound/MyWave.h"
+#include "ui/AuthorCommands.h"
+#include "ui/CommandLine.h"
 #include "ui/MyCg.h"
+#include "ui/Settings.h"
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <exception>
+#include <iostream>
 
 namespace {
 
@@ -45,15 +49,67 @@ void Silence()
     MyMidi::MidiClose();
 }
 
+// The view to open with: as remembered, then as the command line asks. A scale given on the
+// command line asks for a window of that scale, unless it also asks for full screen.
+TView StartView(const TSettings& settings, const TCommandLine& line)
+{
+    TView view;
+    if (settings.Scale)
+        view.Scale = *settings.Scale;
+    if (settings.FullScreen)
+        view.FullScreen = *settings.FullScreen;
+    if (line.Scale) {
+        view.Scale = *line.Scale;
+        view.FullScreen = false;
+    }
+    if (line.FullScreen)
+        view.FullScreen = *line.FullScreen;
+    return view;
+}
+
+// Remembers what the player changed with a key, and only that.
+void Remember(TSettings& settings, const TView& before, const TView& after)
+{
+    if (after.Scale != before.Scale)
+        settings.Scale = after.Scale;
+    if (after.FullScreen != before.FullScreen)
+        settings.FullScreen = after.FullScreen;
+    std::string problem;
+    if (!SaveSettings(SettingsPath(), settings, problem))
+        std::fprintf(stderr, "zv_rk: settings not saved: %s\n", problem.c_str());
+}
+
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    TCommandLine line;
+    if (std::optional<int> status = ParseCommandLine(argc, argv, line, std::cout, std::cerr))
+        return *status;
+    if (!line.Story.empty()) {
+        std::string problem = EnterStoryFolder(line.Story);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "zv_rk: %s\n", problem.c_str());
+            return 2;
+        }
+    }
+    if (line.Check)
+        return RunCheck(std::cout);
+    if (line.Map)
+        return RunMap(std::cout, std::cerr);
+    std::function<void()> firstStep;
+    if (!line.StartLabel.empty())
+        if (std::optional<int> status = PrepareStart(line.StartLabel, firstStep, std::cerr))
+            return *status;
     std::string noDisplay = TSdlBackend::MissingDisplayReason();
     if (!noDisplay.empty()) {
         std::fprintf(stderr, "zv_rk: %s\n", noDisplay.c_str());
         return 1;
     }
+    std::string problem;
+    TSettings settings = LoadSettings(SettingsPath(), problem);
+    if (!problem.empty())
+        std::fprintf(stderr, "zv_rk: settings ignored: %s\n", problem.c_str());
     TApplication& app = Application();
     app.Title = "zv_rk";
     BindServices();
@@ -64,8 +120,16 @@ int main()
         {
             TForm1 form;
             Form1 = &form;
+            form.FirstStep = firstStep;
+            TView view = StartView(settings, line);
+            backend.SetView(view);
             app.Guard([&] { form.FormCreate(); });
-            backend.OpenWindow(form);
+            backend.ViewChanged = [&](const TView& changed) {
+                Remember(settings, view, changed);
+                view = changed;
+            };
+            backend.OpenWindow(form, view);
+            view = backend.View();
             RunMessageLoop(app);
             Silence();
             backend.CloseWindow();

@@ -108,6 +108,42 @@ protected:
         setenv("SDL_AUDIODRIVER", "dummy", 1);
     }
 
+    // The disk driver writes in real time, or later on a busy machine, and music starts only once
+    // its soundfont has loaded on a thread of its own: a test waits for what it needs to have been
+    // written, for a minute at most, never for a fixed time.
+    std::string Output() const
+    {
+        std::ifstream in(Dir.Path("out.raw"), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    template <class F>
+    static void WaitFor(const char* what, F done)
+    {
+        for (auto start = std::chrono::steady_clock::now(); !done();) {
+            if (std::chrono::steady_clock::now() - start > 60s) {
+                ADD_FAILURE() << "a minute passed without " << what;
+                return;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+    // Until the output holds sound above the dither.
+    void WaitUntilHeard()
+    {
+        WaitFor("sound", [this] {
+            std::string bytes = Output();
+            std::vector<int16_t> samples(bytes.size() / 2);
+            std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+            return Heard(samples, 0, samples.size());
+        });
+    }
+    // Until `ms` more milliseconds of output have been written.
+    void WaitForOutput(int ms)
+    {
+        const size_t target = Output().size() + static_cast<size_t>(Rate) * 4 * static_cast<size_t>(ms) / 1000;
+        WaitFor("output", [&] { return Output().size() >= target; });
+    }
+
     // Closes the device (flushing the file) and returns its 16-bit stereo samples.
     std::vector<int16_t> Written()
     {
@@ -154,9 +190,9 @@ TEST_F(RealAudioTest, MidiMusicSoundsUntilClosed)
 {
     MyMidi::MidiPlay("dat\\bgm.mid", true);
     ASSERT_TRUE(Audio::AudioIsOpen());
-    std::this_thread::sleep_for(600ms);
+    WaitUntilHeard();
     MyMidi::MidiClose();
-    std::this_thread::sleep_for(400ms);
+    WaitForOutput(400);
     ExpectSoundThenSilence(Written(), 200);
 }
 
@@ -165,9 +201,9 @@ TEST_F(RealAudioTest, RiffMidiMusicSoundsWhateverItsName)
     for (const char* name : {"song.rmi", "song.mid"}) {
         Dir.Write(std::string("dat/") + name, SoundTest::RiffMidi(SoundTest::PianoMidi(2)));
         MyMidi::MidiPlay(std::string("dat\\") + name, true);
-        std::this_thread::sleep_for(600ms);
+        WaitUntilHeard();
         MyMidi::MidiClose();
-        std::this_thread::sleep_for(400ms);
+        WaitForOutput(400);
         SCOPED_TRACE(name);
         ExpectSoundThenSilence(Written(), 200);
     }
@@ -177,10 +213,10 @@ TEST_F(RealAudioTest, WaveEffectSoundsUntilStopped)
 {
     MyWave::WavePlay("dat\\tone.wav", false);
     ASSERT_EQ(Audio::PlayingSoundPath(), "dat/tone.wav");
-    std::this_thread::sleep_for(400ms);
+    WaitUntilHeard();
     MyWave::WaveStop();
     EXPECT_EQ(Audio::PlayingSoundPath(), "");
-    std::this_thread::sleep_for(400ms);
+    WaitForOutput(400);
     ExpectSoundThenSilence(Written(), 200);
 }
 
@@ -190,9 +226,9 @@ TEST_F(RealAudioTest, MidiFilesTheSynthesiserWouldRefuseSoundAsTheSequencerPlays
         SCOPED_TRACE(kind);
         Dir.Write("dat/odd.mid", file);
         MyMidi::MidiPlay("dat\\odd.mid", true);
-        std::this_thread::sleep_for(600ms);
+        WaitUntilHeard();
         MyMidi::MidiClose();
-        std::this_thread::sleep_for(400ms);
+        WaitForOutput(400);
         ExpectSoundThenSilence(Written(), 200);
     }
 }
@@ -205,9 +241,10 @@ TEST_F(RealAudioTest, WaveCodecsWindowsShippedSoundThroughTheSameCall)
         Dir.Write(std::string("dat/") + name, file);
         MyWave::WavePlay(std::string("dat\\") + name, false);
         EXPECT_EQ(Audio::PlayingSoundPath(), std::string("dat/") + name);
-        std::this_thread::sleep_for(500ms);
+        WaitUntilHeard();
+        WaitForOutput(400);  // enough of the tone to measure
         MyWave::WaveStop();
-        std::this_thread::sleep_for(300ms);
+        WaitForOutput(300);
         std::vector<int16_t> s = Written();
         ExpectSoundThenSilence(s, 200);
         // The tone as it was recorded: its pitch from the rising zero crossings of the left
@@ -238,12 +275,10 @@ TEST_F(RealAudioTest, MusicEndsWithItsEventsNotWithTheSynthesisersTail)
     Dir.Write("dat/short.mid", SoundTest::PianoMidi(1));  // half a second of notes
     MyMidi::MidiPlay("dat\\short.mid", true);
     char reply[32] = {};
-    for (int i = 0; i < 300; ++i) {
+    WaitFor("the end of the piece", [&] {
         Audio::MciSendString("status Midi1 mode", reply, 31);
-        if (std::string(reply) != "playing")
-            break;
-        std::this_thread::sleep_for(10ms);
-    }
+        return std::string(reply) != "playing";
+    });
     EXPECT_STREQ(reply, "stopped");
     // The synthesiser still lets the last note ring, for seconds; a loop need not wait for it.
     EXPECT_TRUE(Mix_PlayingMusic());
@@ -251,6 +286,42 @@ TEST_F(RealAudioTest, MusicEndsWithItsEventsNotWithTheSynthesisersTail)
     MyMidi::MidiPoll();
     Audio::MciSendString("status Midi1 mode", reply, 31);
     EXPECT_STREQ(reply, "playing");
+}
+
+// Muted, music and effect go on unheard: the effect is still the one playing, the music is still
+// playing where it was, and both are heard again once unmuted.
+TEST_F(RealAudioTest, MutedMusicAndEffectsGoOnSilently)
+{
+    Dir.Write("dat/long.mid", SoundTest::PianoMidi(8));  // four seconds of notes
+    Dir.Write("dat/long.wav", SoundTest::SineWav(440, 4000));
+    MyMidi::MidiPlay("dat\\long.mid", true);
+    MyWave::WavePlay("dat\\long.wav", false);
+    ASSERT_TRUE(Audio::AudioIsOpen());
+    WaitUntilHeard();
+    WaitForOutput(300);
+    Audio::SetMuted(true);
+    WaitForOutput(800);
+    EXPECT_EQ(Audio::PlayingSoundPath(), "dat/long.wav");
+    char reply[32] = {};
+    Audio::MciSendString("status Midi1 mode", reply, 31);
+    EXPECT_STREQ(reply, "playing");
+    Audio::SetMuted(false);
+    WaitForOutput(500);
+    std::vector<int16_t> s = Written();
+    // Music and a tone never fall silent by themselves: the longest silence is the muting (which
+    // the audio thread may have lived through in less than real time, on a busy machine).
+    size_t longest = 0, end = 0;
+    for (size_t i = 0, run = 0; i < s.size(); ++i) {
+        run = s[i] == 0 ? run + 1 : 0;
+        if (run > longest) {
+            longest = run;
+            end = i + 1;
+        }
+    }
+    const size_t ms = Rate * 2 / 1000;
+    EXPECT_GT(longest, 200 * ms) << "no silence while muted";
+    EXPECT_FALSE(Silent(s, 0, end - longest)) << "nothing heard before muting";
+    EXPECT_FALSE(Silent(s, end, s.size())) << "nothing heard after unmuting";
 }
 
 }  // namespace

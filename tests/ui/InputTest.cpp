@@ -4,6 +4,7 @@
 #include "engine/UnitRK.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/audio/AudioDevice.h"
 
 #include <cstdlib>
 #include <iterator>
@@ -110,7 +111,7 @@ TEST_F(UiTest, TabVisitsTheShowingButtonsInTheDesignedOrder)
     EXPECT_EQ(Backend->FocusedButton(), nullptr);  // its page is hidden
 }
 
-TEST_F(UiTest, TheContextMenuKeyAndShiftF10ActAsARightClick)
+TEST_F(UiTest, TheContextMenuKeyShiftF10AndEscapeActAsARightClick)
 {
     WriteScript(FiveLines);
     Open();
@@ -118,6 +119,10 @@ TEST_F(UiTest, TheContextMenuKeyAndShiftF10ActAsARightClick)
     EXPECT_TRUE(Form->Page2.Visible);
     Tap(SDLK_APPLICATION);
     EXPECT_FALSE(Form->Page2.Visible);
+    Tap(SDLK_ESCAPE);
+    EXPECT_TRUE(Form->Page2.Visible);
+    Tap(SDLK_ESCAPE);
+    EXPECT_FALSE(Form->Page2.Visible) << "on the data menu, Escape is Cancel";
     Tap(SDLK_F10);
     EXPECT_FALSE(Form->Page2.Visible) << "F10 alone is no context-menu request";
     Tap(SDLK_F10, KMOD_LSHIFT);
@@ -258,4 +263,80 @@ TEST_F(DisplayCheck, ADisplayThatCannotBeReachedIsAnErrorNotAnInvisibleWindow)
     } catch (const Exception& e) {
         EXPECT_NE(std::string(e.what()).find("cannot open display :65000"), std::string::npos) << e.what();
     }
+}
+
+// Keys play the game page as the mouse does: the same engine operations, nothing of their own.
+TEST_F(UiTest, KeysAdvancePickChoicesAndLeaveTheDataMenuAlone)
+{
+    WriteScript({"一", "二",   "三", "四",     "五",  "六",  "A@a", "B@b",  "C@c", "D@d",   "E@e",
+                 "@a", "エー", "@d", "ディー", "P@p", "Q@q", "@p",  "ピー", "@q",  "キュー"});
+    Open();
+    Tap(SDLK_RETURN);
+    Tap(SDLK_SPACE);
+    EXPECT_EQ(MessageText(), "一|二|三|");
+    Tap(SDLK_DOWN);
+    EXPECT_EQ(MessageText(), "四|");
+    Tap(SDLK_PAGEDOWN);
+    Tap(SDLK_KP_ENTER);
+    EXPECT_EQ(MessageText(), "四|五|六|");
+    // Not with Ctrl or Alt, which make other commands of them; not on the data menu.
+    Tap(SDLK_RETURN, KMOD_LCTRL);
+    Tap(SDLK_SPACE, KMOD_LALT);
+    Tap(SDLK_ESCAPE);
+    ASSERT_TRUE(Form->Page2.Visible);
+    Tap(SDLK_DOWN);
+    Tap(SDLK_RETURN);
+    Tap(SDLK_1);
+    Tap(SDLK_ESCAPE);
+    EXPECT_EQ(MessageText(), "四|五|六|");
+
+    // Five choices: A B C down the first column, D E down the second. The digits count in that
+    // reading order, so 4 is D, at the top of the second column.
+    Tap(SDLK_SPACE);
+    ASSERT_TRUE(UnitRK::Rk.Choosing);
+    Tap(SDLK_6);  // past the choices shown
+    EXPECT_TRUE(UnitRK::Rk.Choosing);
+    Tap(SDLK_4);
+    EXPECT_FALSE(UnitRK::Rk.Choosing);
+    UnitRK::AutoTick();
+    EXPECT_EQ(MessageText(), "ディー|");
+
+    // Up and Down move the highlight round the choices; Enter picks the highlighted one.
+    Tap(SDLK_SPACE);
+    ASSERT_TRUE(UnitRK::Rk.Choosing);
+    Tap(SDLK_DOWN);
+    EXPECT_EQ(UnitRK::Rk.HotChoice, 0);
+    EXPECT_EQ(At(4, 99), 0xFFFFFFu) << "highlighted as under the mouse";
+    Tap(SDLK_UP);
+    EXPECT_EQ(UnitRK::Rk.HotChoice, 1) << "round to the last";
+    Tap(SDLK_DOWN);
+    EXPECT_EQ(UnitRK::Rk.HotChoice, 0);
+    Tap(SDLK_DOWN);
+    EXPECT_EQ(UnitRK::Rk.HotChoice, 1);
+    Tap(SDLK_SPACE);  // advances as a click on the picture does: not while choosing
+    EXPECT_TRUE(UnitRK::Rk.Choosing);
+    Tap(SDLK_RETURN);
+    EXPECT_FALSE(UnitRK::Rk.Choosing);
+    UnitRK::AutoTick();
+    EXPECT_EQ(MessageText(), "キュー|");
+}
+
+TEST_F(UiTest, MTurnsTheSoundOffAndOn)
+{
+    WriteScript(FiveLines);
+    Open();
+    ASSERT_FALSE(Audio::Muted());
+    Tap(SDLK_m);
+    EXPECT_TRUE(Audio::Muted());
+    Key(SDLK_m, true);  // held: the repeats change nothing
+    SDL_Event repeat{};
+    repeat.type = SDL_KEYDOWN;
+    repeat.key.windowID = SDL_GetWindowID(Backend->Window());
+    repeat.key.repeat = 1;
+    repeat.key.keysym.sym = SDLK_m;
+    SDL_PushEvent(&repeat);
+    Key(SDLK_m, false);
+    Pump();
+    EXPECT_FALSE(Audio::Muted());
+    Audio::SetMuted(false);
 }

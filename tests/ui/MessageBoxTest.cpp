@@ -82,3 +82,67 @@ TEST_F(UiTest, AQuitWhileTheBoxIsUpClosesItAndIsKeptForTheProgram)
     Pump();
     EXPECT_TRUE(Application().Terminated());
 }
+
+TEST_F(UiTest, MessageBoxesScaleWithTheWindow)
+{
+    WriteScript({"一行"});
+    const std::string text = Sjis::FromUtf8("『dat\\1.txt』が見つかりません。");
+    auto closeWithReturn = Backend->MessageBoxShown;
+    SDL_Point okAt{};
+    auto clickOk = [&](SDL_Window* box) {
+        Boxes.push_back({SDL_GetWindowTitle(box), ReadSurface(SDL_GetWindowSurface(box)), {}});
+        int w = 0, h = 0;
+        SDL_GetWindowSize(box, &w, &h);
+        // The OK button, 12 form pixels above the bottom and 23 high: 3 times that in the window.
+        okAt = {w / 2, h - 3 * 20};
+        for (Uint32 type : {Uint32(SDL_MOUSEBUTTONDOWN), Uint32(SDL_MOUSEBUTTONUP)}) {
+            SDL_Event e{};
+            e.type = type;
+            e.button.windowID = SDL_GetWindowID(box);
+            e.button.button = SDL_BUTTON_LEFT;
+            e.button.x = okAt.x;
+            e.button.y = okAt.y;
+            SDL_PushEvent(&e);
+        }
+        // Return as well, so that a box the click missed still closes; if the click closed it,
+        // Return is left over.
+        SDL_Event key{};
+        key.type = SDL_KEYDOWN;
+        key.key.windowID = SDL_GetWindowID(box);
+        key.key.keysym.sym = SDLK_RETURN;
+        SDL_PushEvent(&key);
+    };
+    auto closedByTheClick = [] {
+        bool left = false;
+        SDL_Event e;
+        while (SDL_PollEvent(&e))
+            left = left || (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_RETURN);
+        return left;
+    };
+    // Before the window opens (an error while the form is created), at the scale it will open with.
+    Backend->MessageBoxShown = clickOk;
+    Backend->SetView({3, false});
+    Application().ShowException(Exception(text));
+    EXPECT_TRUE(closedByTheClick()) << "the OK button at 3x closes the box";
+    Backend->MessageBoxShown = closeWithReturn;
+    Backend->SetView({1, false});
+    Open();
+    Application().ShowException(Exception(text));
+    Backend->SetView({3, false});
+    Pump();
+    Backend->MessageBoxShown = clickOk;
+    Application().ShowException(Exception(text));
+    EXPECT_TRUE(closedByTheClick()) << "the OK button at 3x closes the box";
+    ASSERT_EQ(Boxes.size(), 3u);
+    const TRgbImage& one = Boxes[1].Pixels;
+    for (size_t n : {0u, 2u}) {
+        const TRgbImage& big = Boxes[n].Pixels;
+        ASSERT_EQ(big.Width, 3 * one.Width);
+        ASSERT_EQ(big.Height, 3 * one.Height);
+        int wrong = 0;
+        for (int y = 0; y < big.Height; ++y)
+            for (int x = 0; x < big.Width; ++x)
+                wrong += big.Pixels[size_t(y * big.Width + x)] != one.Pixels[size_t(y / 3 * one.Width + x / 3)];
+        EXPECT_EQ(wrong, 0) << "box " << n;
+    }
+}

@@ -231,6 +231,36 @@ TEST_F(UiTest, APictureThatFailsWhileDecodingIsReportedOverWhatWasDecoded)
     EXPECT_EQ(Boxes.size(), 1u) << "reported once";
 }
 
+// Started at a label: the line after it shows first, with the picture set on the way there, and
+// the story goes on from there; F5 reads the script again and goes on from the same line.
+TEST_F(UiTest, AStoryStartedAtALabelAndReadAgainWhilePlaying)
+{
+    WriteScript({"#Cg pic.bmp", "はじめ", "@middle", "途中から", "次の行"});
+    WriteFile("dat/pic.bmp", TinyBitmap());
+    Form = std::make_unique<TForm1>();
+    Form1 = Form.get();
+    Form->OnPaint = nullptr;
+    Form->FirstStep = [] { UnitRK::StartAt(2, "pic.bmp", ""); };
+    Application().Guard([&] { Form->FormCreate(); });
+    Backend->OpenWindow(*Form);
+    Pump();
+    EXPECT_EQ(MessageText(), "途中から|");
+    EXPECT_TRUE(Form->Image1.Visible);
+    EXPECT_EQ(MyTime::Intervals[2], 100) << "timer 2 runs as after any first step";
+
+    WriteScript({"#Cg pic.bmp", "はじめ", "@middle", "途中から", "書き直した行"});
+    Tap(SDLK_F5);
+    EXPECT_EQ(MessageText(), "途中から|") << "what is on screen stays";
+    Click(60, 120);
+    EXPECT_EQ(MessageText(), "途中から|書き直した行|");
+    WriteFile("dat/1.txt", "a b c d e f g h i j k l m n o p q\r\n");
+    Tap(SDLK_F5);
+    ASSERT_EQ(Boxes.size(), 1u) << "a script that does not load is reported";
+    Click(60, 120);
+    Pump();
+    EXPECT_TRUE(Application().Terminated()) << "and the old one plays on: its closing #End";
+}
+
 // A damaged save slot can give the choice labels any width at all; drawing and hit-testing
 // them must neither overflow nor crash (the sanitizer build checks the arithmetic).
 TEST_F(UiTest, ChoicesOfAnyWidthDrawAndTakeTheMouse)
@@ -246,6 +276,118 @@ TEST_F(UiTest, ChoicesOfAnyWidthDrawAndTakeTheMouse)
         Pump();
         EXPECT_EQ(At(1, 140), 0x000000u) << width;
     }
+}
+
+// Enlarged, each frame is the 1× frame with every pixel an N × N block, and the mouse is mapped
+// back: a position picks what the same point of the 1× window picks.
+TEST_F(UiTest, AnEnlargedFrameIsTheOneTimesFrameScaledAndTheMouseMapsBack)
+{
+    WriteScript({"どちらへ行く？", "東へ@east", "西へ@west", "南へ@south", "北へ@north", "@east", "東へ行った。",
+                 "@west", "西へ行った。", "@south", "南へ行った。", "@north", "北へ行った。"});
+    Open();
+    Click(60, 120);
+    Move(RightColumn + 30, Line1 + 5);
+    ASSERT_EQ(UnitRK::Rk.HotChoice, 3);
+    const TRgbImage one = Screen();
+    auto expectScaled = [&](int n, int left, int top) {
+        TRgbImage big = Screen();
+        int wrong = 0;
+        for (int y = 0; y < big.Height; ++y)
+            for (int x = 0; x < big.Width; ++x) {
+                int fx = TFrameLayout::FloorDiv(x - left, n), fy = TFrameLayout::FloorDiv(y - top, n);
+                bool inside = fx >= 0 && fy >= 0 && fx < one.Width && fy < one.Height;
+                uint32_t want = inside ? one.Pixels[size_t(fy * one.Width + fx)] : Black;
+                wrong += big.Pixels[size_t(y * big.Width + x)] != want;
+            }
+        EXPECT_EQ(wrong, 0) << "at " << n << "x";
+    };
+
+    Backend->SetView({3, false});
+    Pump();
+    int w = 0, h = 0;
+    SDL_GetWindowSize(Backend->Window(), &w, &h);
+    EXPECT_EQ(w, 3 * 154);
+    EXPECT_EQ(h, 3 * 142);
+    expectScaled(3, 0, 0);
+    EXPECT_STREQ(SDL_GetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS), "6") << "a double click within 2 form pixels";
+    // The last window column left of the fourth choice is still in the gap between the columns.
+    Move(3 * RightColumn + 2, 3 * Line1);
+    ASSERT_EQ(UnitRK::Rk.HotChoice, 3);
+    Move(3 * RightColumn - 1, 3 * Line1);
+    EXPECT_EQ(UnitRK::Rk.HotChoice, -1);
+    // Only what changed was sent, all of it: the window holds what a whole new frame shows.
+    const TRgbImage partly = Screen();
+    Backend->SetView({3, false});
+    Pump();
+    EXPECT_EQ(Screen().Pixels, partly.Pixels);
+    Move(3 * RightColumn, 3 * Line1);
+    EXPECT_EQ(UnitRK::Rk.HotChoice, 3);
+
+    // Full screen: the largest scale that fits (here the 1024 × 768 of the offscreen display: 5),
+    // centred on black; the margins are outside the form.
+    Backend->SetView({3, true});
+    Pump();
+    SDL_GetWindowSize(Backend->Window(), &w, &h);
+    int n = LargestFittingScale(154, 142, w, h);
+    ASSERT_GT(n, 1);
+    int left = (w - 154 * n) / 2, top = (h - 142 * n) / 2;
+    EXPECT_GT(left + top, 0);
+    expectScaled(n, left, top);
+    Move(left - 1, top + n * Line1);
+    EXPECT_EQ(UnitRK::Rk.HotChoice, 3) << "nothing under the mouse in the margin";
+    Click(left + n * (TextLeft + 10), top + n * (Line1 + 40));  // the third choice's row
+    EXPECT_FALSE(UnitRK::Rk.Choosing);
+    UnitRK::AutoTick();
+    EXPECT_EQ(MessageText(), "南へ行った。|");
+
+    // Back in a window at 1×: the frame is as before, drawn straight into the window again.
+    Backend->SetView({1, false});
+    Pump();
+    SDL_GetWindowSize(Backend->Window(), &w, &h);
+    EXPECT_EQ(w, 154);
+    EXPECT_EQ(h, 142);
+    EXPECT_STREQ(SDL_GetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS), "2");
+}
+
+TEST_F(UiTest, CtrlPlusAndMinusChangeTheScaleAndF11OrAltEnterFullScreen)
+{
+    WriteScript({"一行目"});
+    Open();
+    const TRgbImage one = Screen();
+    std::vector<TView> changes;
+    Backend->ViewChanged = [&](const TView& view) { changes.push_back(view); };
+    auto size = [&] {
+        int w = 0, h = 0;
+        SDL_GetWindowSize(Backend->Window(), &w, &h);
+        return std::pair{w, h};
+    };
+    Tap(SDLK_EQUALS, KMOD_LCTRL);  // "+" shares its key with "="
+    EXPECT_EQ(size(), std::pair(308, 284));
+    Tap(SDLK_KP_PLUS, KMOD_RCTRL);
+    EXPECT_EQ(size(), std::pair(462, 426));
+    Tap(SDLK_MINUS, KMOD_LCTRL);
+    Tap(SDLK_KP_MINUS, KMOD_LCTRL);
+    Tap(SDLK_MINUS, KMOD_LCTRL);  // already 1×: no change
+    EXPECT_EQ(size(), std::pair(154, 142));
+    Tap(SDLK_MINUS);  // without Ctrl: a key of the story's
+    EXPECT_EQ(Screen().Pixels, one.Pixels);
+    // Larger only while the window still fits on the display (1024 × 768: 5×).
+    for (int i = 0; i < 8; ++i)
+        Tap(SDLK_PLUS, KMOD_LCTRL);
+    EXPECT_EQ(size(), std::pair(5 * 154, 5 * 142));
+    Tap(SDLK_F11);
+    EXPECT_EQ(size(), std::pair(1024, 768));
+    Tap(SDLK_PLUS, KMOD_LCTRL);  // full screen has no scale to choose
+    Tap(SDLK_RETURN, KMOD_LALT);
+    EXPECT_EQ(size(), std::pair(5 * 154, 5 * 142));
+    EXPECT_EQ(MessageText(), "一行目|") << "none of these keys reached the story";
+    std::vector<TView> expected = {{2, false}, {3, false}, {2, false}, {1, false}, {2, false},
+                                   {3, false}, {4, false}, {5, false}, {5, true},  {5, false}};
+    EXPECT_EQ(changes, expected);
+    // "auto": the largest scale whose window fits in half the display's height (768 / 2 / 142).
+    Backend->SetView({0, false});
+    EXPECT_EQ(Backend->View().Scale, 2);
+    EXPECT_EQ(size(), std::pair(308, 284));
 }
 
 // SDL asks for the D-Bus session bus as it starts. Only where libdbus could find or launch none

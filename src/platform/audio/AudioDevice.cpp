@@ -6,8 +6,10 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace Audio {
@@ -20,6 +22,16 @@ constexpr const char* SystemSoundFonts[] = {
     "/usr/share/sounds/sf3/default-GM.sf3",
     "/usr/share/sounds/sf2/FluidR3_GM.sf2",
 };
+
+std::atomic<bool> MutedFlag = false;
+Uint8 SilenceByte = 0;
+
+// Runs on the audio thread on every mixed buffer, after music and effects have been mixed into it.
+void SilenceWhileMuted(void*, Uint8* stream, int length)
+{
+    if (MutedFlag.load(std::memory_order_relaxed))
+        std::memset(stream, SilenceByte, size_t(length));
+}
 
 bool DeviceOpen = false;
 bool DeviceFailed = false;
@@ -54,6 +66,11 @@ bool EnsureAudioOpen()
     // One effect at a time, always on channel 0: a new play there replaces the sound at once,
     // where "any free channel" would fail while the old one is still playing.
     Mix_AllocateChannels(1);
+    int frequency = 0, channels = 0;
+    Uint16 format = AUDIO_S16SYS;
+    Mix_QuerySpec(&frequency, &format, &channels);
+    SilenceByte = SDL_AUDIO_ISSIGNED(format) ? 0 : 0x80;
+    Mix_SetPostMix(SilenceWhileMuted, nullptr);
     DeviceOpen = true;
     return true;
 }
@@ -93,6 +110,10 @@ bool EnsureSoundFont()
     SoundFontFound = true;
     return true;
 }
+
+void SetMuted(bool muted) { MutedFlag = muted; }
+
+bool Muted() { return MutedFlag; }
 
 void CloseAudioDevice()
 {

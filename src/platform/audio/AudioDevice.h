@@ -31,6 +31,11 @@ bool EnsureSoundFont();
 // also when nothing was ever opened; the next sound opens the device again.
 void CloseAudio();
 
+// Muted, music and effects are silent but go on as if heard: music keeps its place, so that it
+// is heard again from where it has got to. Kept across closing and opening the device.
+void SetMuted(bool muted);
+bool Muted();
+
 // Closes the mixer and audio subsystem only (the music and sound units release their own data
 // first; CloseAudio does both in order).
 void CloseAudioDevice();

@@ -15,6 +15,46 @@
 
 namespace {
 
+// Two presses make a double click only within the 4 × 4 pixels Windows allows, not SDL's default
+// 32-pixel radius: a choice picked just after a click elsewhere is a click. In form pixels: an
+// enlarged window widens it by its scale.
+constexpr int DoubleClickRadius = 2;
+
+void SetDoubleClickRadius(int scale)
+{
+    SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, std::to_string(DoubleClickRadius * scale).c_str());
+}
+
+// The key the form receives for an SDL key; 0 for keys it is not told of.
+int FormKey(SDL_Keycode key)
+{
+    if (key >= SDLK_a && key <= SDLK_z)
+        return 'A' + int(key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return '0' + int(key - SDLK_0);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9)
+        return '1' + int(key - SDLK_KP_1);
+    switch (key) {
+    case SDLK_KP_0:
+        return '0';
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+        return Keys::Return;
+    case SDLK_SPACE:
+        return Keys::Space;
+    case SDLK_PAGEDOWN:
+        return Keys::PageDown;
+    case SDLK_UP:
+        return Keys::Up;
+    case SDLK_DOWN:
+        return Keys::Down;
+    case SDLK_F5:
+        return Keys::F5;
+    default:
+        return 0;
+    }
+}
+
 bool Contains(const TControl& control, int x, int y)
 {
     // Sizes can come from a save slot, so they may be anything: no sum may overflow.
@@ -119,9 +159,7 @@ std::string TSdlBackend::StartVideo()
     // The window surface would otherwise sit on an OpenGL context: 150-200 ms for the first
     // frame instead of 2-3 ms.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    // Two presses make a double click only within the 4 × 4 pixels Windows allows, not SDL's
-    // default 32-pixel radius: a choice picked just after a click elsewhere is a click.
-    SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, "2");
+    SetDoubleClickRadius(1);
     // Collecting events takes all that are waiting: without this SDL ends a poll at a marker
     // left by an earlier wait, and a quit put back after a message box would wait a pass.
     SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
@@ -151,7 +189,7 @@ TSdlBackend::~TSdlBackend()
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-void TSdlBackend::OpenWindow(TForm& form)
+void TSdlBackend::OpenWindow(TForm& form, const TView& view)
 {
     CloseWindow();
     Form = &form;
@@ -162,6 +200,11 @@ void TSdlBackend::OpenWindow(TForm& form)
     if (SDL_Surface* icon = CreateWindowIcon()) {
         SDL_SetWindowIcon(MainWindow, icon);
         SDL_FreeSurface(icon);
+    }
+    CurrentView = TView{};
+    if (view != TView{}) {
+        CurrentView = view;
+        ApplyView();
     }
     SDL_ShowWindow(MainWindow);
     Dirty = true;
@@ -174,6 +217,13 @@ void TSdlBackend::CloseWindow()
     RetireWindow(MainWindow);
     MainWindow = nullptr;
     Form = nullptr;
+    for (SDL_Surface** frame : {&Frame, &LastFrame}) {
+        if (*frame)
+            SDL_FreeSurface(*frame);
+        *frame = nullptr;
+    }
+    Shown = TFrameLayout{};
+    ShownWidth = ShownHeight = 0;
     MouseDownOn = nullptr;
     Captured = nullptr;
     Pressed = Focused = nullptr;
@@ -192,6 +242,65 @@ std::vector<TButton*> TSdlBackend::TabOrder() const
     if (Form)
         CollectButtons(*Form, buttons);
     return buttons;
+}
+
+void TSdlBackend::SetView(const TView& view)
+{
+    CurrentView = view;
+    ApplyView();
+}
+
+void TSdlBackend::ApplyView()
+{
+    if (!MainWindow || !Form)
+        return;
+    if (CurrentView.Scale <= 0)
+        CurrentView.Scale = AutoScale();
+    CurrentView.Scale = std::clamp(CurrentView.Scale, 1, TView::MaxScale);
+    SDL_SetWindowFullscreen(MainWindow, CurrentView.FullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (!CurrentView.FullScreen) {
+        int width = std::max(1, Form->Width) * CurrentView.Scale,
+            height = std::max(1, Form->Height) * CurrentView.Scale;
+        SDL_SetWindowSize(MainWindow, width, height);
+        // An enlarged window is moved, if need be, so that as much of it as can be is on its display.
+        SDL_Rect usable;
+        if (CurrentView.Scale > 1 &&
+            SDL_GetDisplayUsableBounds(std::max(0, SDL_GetWindowDisplayIndex(MainWindow)), &usable) == 0) {
+            int x = 0, y = 0;
+            SDL_GetWindowPosition(MainWindow, &x, &y);
+            int fitX = std::max(usable.x, std::min(x, usable.x + usable.w - width));
+            int fitY = std::max(usable.y, std::min(y, usable.y + usable.h - height));
+            if (fitX != x || fitY != y)
+                SDL_SetWindowPosition(MainWindow, fitX, fitY);
+        }
+    }
+    Dirty = true;
+}
+
+int TSdlBackend::AutoScale() const
+{
+    SDL_Rect bounds;
+    if (!Form || SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(MainWindow)), &bounds) != 0)
+        return 1;
+    return std::clamp(bounds.h / 2 / std::max(1, Form->Height), 1, TView::MaxScale);
+}
+
+int TSdlBackend::LargestScaleOnDisplay() const
+{
+    SDL_Rect usable;
+    if (!Form || SDL_GetDisplayUsableBounds(std::max(0, SDL_GetWindowDisplayIndex(MainWindow)), &usable) != 0)
+        return TView::MaxScale;
+    return LargestFittingScale(Form->Width, Form->Height, usable.w, usable.h);
+}
+
+void TSdlBackend::ChangeView(const TView& view)
+{
+    if (view == CurrentView)
+        return;
+    CurrentView = view;
+    ApplyView();
+    if (ViewChanged)
+        ViewChanged(CurrentView);
 }
 
 void TSdlBackend::CollectEvents(TApplication& app)
@@ -223,9 +332,18 @@ void TSdlBackend::RequestQuit(TApplication& app)
     app.Terminate();
 }
 
-void TSdlBackend::Handle(const SDL_Event& event, TApplication& app)
+void TSdlBackend::Handle(const SDL_Event& original, TApplication& app)
 {
     Uint32 mainId = MainWindow ? SDL_GetWindowID(MainWindow) : 0;
+    // The controls know only the form's own pixels: mouse positions go back through the enlargement.
+    SDL_Event event = original;
+    if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP) {
+        event.button.x = Shown.ToFrameX(event.button.x);
+        event.button.y = Shown.ToFrameY(event.button.y);
+    } else if (event.type == SDL_MOUSEMOTION) {
+        event.motion.x = Shown.ToFrameX(event.motion.x);
+        event.motion.y = Shown.ToFrameY(event.motion.y);
+    }
     switch (event.type) {
     case SDL_QUIT:
         RequestQuit(app);
@@ -336,6 +454,8 @@ void TSdlBackend::HandleKey(const SDL_KeyboardEvent& event, TApplication& app)
 {
     DropHiddenFocus();
     SDL_Keycode key = event.keysym.sym;
+    if (event.type == SDL_KEYDOWN && HandleViewKey(event))
+        return;
     if (event.type == SDL_KEYUP) {
         if (key == SDLK_SPACE && SpaceHeld) {
             SpaceHeld = false;
@@ -356,20 +476,27 @@ void TSdlBackend::HandleKey(const SDL_KeyboardEvent& event, TApplication& app)
         // As on a Windows form, the arrow keys move between buttons in their tab order.
         if (Focused)
             MoveFocus(key == SDLK_LEFT || key == SDLK_UP);
+        else
+            PassKey(event, app);
         break;
     case SDLK_SPACE:
         if (Focused && !event.repeat) {
             SpaceHeld = true;
             Pressed = Focused;
+        } else if (!Focused) {
+            PassKey(event, app);
         }
         break;
     case SDLK_RETURN:
     case SDLK_KP_ENTER:
         if (Focused)
             app.Post({TMessageKind::Click, const_cast<TButton*>(Focused)});
+        else
+            PassKey(event, app);
         break;
     case SDLK_APPLICATION:
     case SDLK_MENU:
+    case SDLK_ESCAPE:
         RequestContextMenu(app);
         break;
     case SDLK_F10:
@@ -377,8 +504,47 @@ void TSdlBackend::HandleKey(const SDL_KeyboardEvent& event, TApplication& app)
             RequestContextMenu(app);
         break;
     default:
+        PassKey(event, app);
         break;
     }
+}
+
+// Keys for the window itself rather than the story: the scale and full screen.
+bool TSdlBackend::HandleViewKey(const SDL_KeyboardEvent& event)
+{
+    SDL_Keycode key = event.keysym.sym;
+    bool ctrl = event.keysym.mod & KMOD_CTRL, alt = event.keysym.mod & KMOD_ALT;
+    if (key == SDLK_F11 || (alt && (key == SDLK_RETURN || key == SDLK_KP_ENTER))) {
+        if (!event.repeat)
+            ChangeView({CurrentView.Scale, !CurrentView.FullScreen});
+        return true;
+    }
+    if (!ctrl)
+        return false;
+    int step = 0;
+    if (key == SDLK_PLUS || key == SDLK_EQUALS || key == SDLK_KP_PLUS)
+        step = 1;
+    else if (key == SDLK_MINUS || key == SDLK_KP_MINUS)
+        step = -1;
+    if (step == 0)
+        return false;
+    // Full screen has no scale to choose. A larger window must still fit on the display, unless a
+    // larger one was asked for on the command line.
+    if (!CurrentView.FullScreen) {
+        int largest = std::max(CurrentView.Scale, std::min(TView::MaxScale, LargestScaleOnDisplay()));
+        ChangeView({std::clamp(CurrentView.Scale + step, 1, largest), false});
+    }
+    return true;
+}
+
+// A key the window does not use is the form's, unless Ctrl, Alt or the system key makes it a
+// command of the desktop's.
+void TSdlBackend::PassKey(const SDL_KeyboardEvent& event, TApplication& app)
+{
+    if (!Form || (event.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)))
+        return;
+    if (int key = FormKey(event.keysym.sym))
+        app.Post({TMessageKind::KeyDown, Form, key, event.repeat != 0});
 }
 
 // The context-menu key and Shift+F10 ask the focused control, as a right click asks the control
@@ -425,18 +591,64 @@ std::string TSdlBackend::Snapshot() const
     return out;
 }
 
+// A frame surface of the form's size in the pixel format of `target`.
+SDL_Surface* TSdlBackend::FrameLike(SDL_Surface* target)
+{
+    int width = std::max(1, Form->Width), height = std::max(1, Form->Height);
+    for (SDL_Surface** frame : {&Frame, &LastFrame}) {
+        SDL_Surface*& f = *frame;
+        if (f && (f->w != width || f->h != height || f->format->format != target->format->format)) {
+            SDL_FreeSurface(f);
+            f = nullptr;
+        }
+        if (!f)
+            f = SDL_CreateRGBSurfaceWithFormat(0, width, height, target->format->BitsPerPixel, target->format->format);
+    }
+    return Frame && LastFrame ? Frame : nullptr;
+}
+
 void TSdlBackend::Present()
 {
     if (!MainWindow || !Form)
         return;
     DropHiddenFocus();
     std::string snapshot = Snapshot();
-    if (!Dirty && snapshot == LastSnapshot)
+    SDL_Surface* surface = SDL_GetWindowSurface(MainWindow);
+    // A window that changed size (full screen, a new scale) is drawn again whole.
+    bool resized = surface && (surface->w != ShownWidth || surface->h != ShownHeight);
+    if (!Dirty && !resized && snapshot == LastSnapshot)
         return;
     std::vector<std::exception_ptr> failures = Painter.PreparePictures(*Form);
-    if (SDL_Surface* surface = SDL_GetWindowSurface(MainWindow)) {
-        Painter.Paint(surface, *Form, TButtonState{Focused, Pressed});
-        SDL_UpdateWindowSurface(MainWindow);
+    if (surface) {
+        int scale = CurrentView.FullScreen ? LargestFittingScale(Form->Width, Form->Height, surface->w, surface->h)
+                                           : CurrentView.Scale;
+        TFrameLayout layout = CentredLayout(Form->Width, Form->Height, surface->w, surface->h, scale);
+        bool whole =
+            Dirty || resized || layout.Scale != Shown.Scale || layout.Left != Shown.Left || layout.Top != Shown.Top;
+        if (layout.Scale == 1 && layout.Left == 0 && layout.Top == 0) {
+            Painter.Paint(surface, *Form, TButtonState{Focused, Pressed});
+            SDL_UpdateWindowSurface(MainWindow);
+        } else if (SDL_Surface* frame = FrameLike(surface)) {
+            // Drawn at 1×, then enlarged: the same pixels as at 1×, only bigger. After a change of
+            // the controls, only the part of the frame that changed goes to the window system.
+            std::swap(Frame, LastFrame);
+            frame = Frame;
+            Painter.Paint(frame, *Form, TButtonState{Focused, Pressed});
+            SDL_Rect changed = whole ? SDL_Rect{0, 0, frame->w, frame->h} : ChangedBox(LastFrame, frame);
+            if (whole) {
+                PresentScaled(frame, surface, layout);
+                SDL_UpdateWindowSurface(MainWindow);
+            } else if (changed.w > 0) {
+                SDL_Rect written = PresentScaled(frame, surface, layout, &changed);
+                if (written.w > 0)
+                    SDL_UpdateWindowSurfaceRects(MainWindow, &written, 1);
+            }
+        }
+        if (layout.Scale != Shown.Scale)
+            SetDoubleClickRadius(layout.Scale);
+        Shown = layout;
+        ShownWidth = surface->w;
+        ShownHeight = surface->h;
         Dirty = false;
         LastSnapshot = Snapshot();
     }
@@ -448,7 +660,9 @@ void TSdlBackend::Present()
 
 void TSdlBackend::ShowMessageBox(const std::string& text, const std::string& caption, TMessageIcon icon)
 {
-    TSdlMessageBox box(Painter, MainWindow);
+    // Before the window opens (an error while the form is created), at the scale it will have.
+    int scale = MainWindow ? Shown.Scale : std::max(1, CurrentView.Scale);
+    TSdlMessageBox box(Painter, MainWindow, scale);
     box.Shown = MessageBoxShown;
     box.Run(text, caption, icon);
     // Presses that began before the box opened must not end in a click afterwards.

@@ -6,6 +6,7 @@
 #include "platform/Button.h"
 #include "platform/Form.h"
 #include "platform/sdl/ControlPainter.h"
+#include "platform/sdl/PixelScale.h"
 #include "platform/sdl/SdlFonts.h"
 
 #include <SDL.h>
@@ -14,6 +15,15 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+// How the window shows the form: each of its pixels as Scale × Scale screen pixels, or the whole
+// screen, where the form is drawn at the largest whole scale that fits, centred on black.
+struct TView {
+    static constexpr int MaxScale = 8;
+    int Scale = 1;  // 1 to MaxScale; 0 asks for the largest that fits in half the display's height
+    bool FullScreen = false;
+    bool operator==(const TView&) const = default;
+};
 
 class TSdlBackend : public TUiBackend {
 public:
@@ -28,8 +38,9 @@ public:
     static std::string MissingDisplayReason();
 
     // Creates and shows the window for `form`: client area Width × Height at WindowLeft,
-    // WindowTop, its caption as the title, not resizable; queues its first paint.
-    void OpenWindow(TForm& form);
+    // WindowTop, its caption as the title, not resizable; queues its first paint. `view` other
+    // than 1× in a window enlarges it before it shows.
+    void OpenWindow(TForm& form, const TView& view = {});
     void CloseWindow();
 
     void CollectEvents(TApplication& app) override;
@@ -38,6 +49,16 @@ public:
     void ShowMessageBox(const std::string& text, const std::string& caption, TMessageIcon icon) override;
 
     SDL_Window* Window() const { return MainWindow; }
+
+    // The view, and a change of it (the scale of `view` is kept within 1 to MaxScale). Set before
+    // the window opens, it is the scale of the message boxes shown until then.
+    const TView& View() const { return CurrentView; }
+    void SetView(const TView& view);
+    // Where the form's last frame sits in the window; mouse positions are mapped back through it.
+    const TFrameLayout& Layout() const { return Shown; }
+    // Called after the player changed the view with a key (Ctrl + "+" or "-", F11, Alt+Enter).
+    std::function<void(const TView& view)> ViewChanged;
+
     // Topmost showing control at client position x, y (the form itself when no other).
     TControl* ControlAt(int x, int y) const;
     const TButton* FocusedButton() const { return Focused; }
@@ -55,7 +76,14 @@ private:
     void HandleButtonUp(const SDL_MouseButtonEvent& event, TApplication& app);
     void HandleMotion(const SDL_MouseMotionEvent& event, TApplication& app);
     void HandleKey(const SDL_KeyboardEvent& event, TApplication& app);
+    bool HandleViewKey(const SDL_KeyboardEvent& event);
+    void PassKey(const SDL_KeyboardEvent& event, TApplication& app);
     void RequestContextMenu(TApplication& app);
+    void ApplyView();
+    void ChangeView(const TView& view);
+    int AutoScale() const;
+    int LargestScaleOnDisplay() const;
+    SDL_Surface* FrameLike(SDL_Surface* target);
     void MoveFocus(bool backwards);
     void DropHiddenFocus();
     void RequestQuit(TApplication& app);
@@ -76,4 +104,10 @@ private:
 
     bool Dirty = true;
     std::string LastSnapshot;
+
+    TView CurrentView;
+    TFrameLayout Shown;                   // of the last frame on screen
+    int ShownWidth = 0, ShownHeight = 0;  // the window surface it was drawn on
+    SDL_Surface* Frame = nullptr;         // the 1× frame, when the window shows it enlarged
+    SDL_Surface* LastFrame = nullptr;     // the one before, so that only what changed is sent
 };

@@ -53,7 +53,16 @@ TMessageBoxLayout TSdlMessageBox::Layout(const std::string& textSjis, TMessageIc
 
 void TSdlMessageBox::Draw(SDL_Window* box, const TMessageBoxLayout& layout, const std::string& textSjis, bool pressed)
 {
-    SDL_Surface* surface = SDL_GetWindowSurface(box);
+    SDL_Surface* window = SDL_GetWindowSurface(box);
+    if (!window)
+        return;
+    // Enlarged, the box is drawn at 1× and then scaled, as the main window is.
+    Placed = CentredLayout(layout.Width, layout.Height, window->w, window->h, Scale);
+    bool direct = Placed.Scale == 1 && Placed.Left == 0 && Placed.Top == 0;
+    SDL_Surface* surface = direct
+                               ? window
+                               : SDL_CreateRGBSurfaceWithFormat(0, layout.Width, layout.Height,
+                                                                window->format->BitsPerPixel, window->format->format);
     if (!surface)
         return;
     // The box as controls: a face with its OK button, always the focused default button.
@@ -76,6 +85,10 @@ void TSdlMessageBox::Draw(SDL_Window* box, const TMessageBoxLayout& layout, cons
         DrawStopIcon(surface, layout.Icon.x, layout.Icon.y);
     SDL_Rect all{0, 0, surface->w, surface->h};
     Painter.TextPainter().Draw(surface, layout.Text, all, BoxFont, TAlignment::LeftJustify, textSjis, false);
+    if (!direct) {
+        PresentScaled(surface, window, Placed);
+        SDL_FreeSurface(surface);
+    }
     SDL_UpdateWindowSurface(box);
 }
 
@@ -109,12 +122,13 @@ bool TSdlMessageBox::Handle(const SDL_Event& event, SDL_Window* box, const TMess
         }
     case SDL_MOUSEBUTTONDOWN:
         if (event.button.windowID == boxId && event.button.button == SDL_BUTTON_LEFT &&
-            Inside(layout.Button, event.button.x, event.button.y))
+            Inside(layout.Button, Placed.ToFrameX(event.button.x), Placed.ToFrameY(event.button.y)))
             pressed = true;
         return false;
     case SDL_MOUSEBUTTONUP:
         if (event.button.windowID == boxId && event.button.button == SDL_BUTTON_LEFT) {
-            bool click = pressed && Inside(layout.Button, event.button.x, event.button.y);
+            bool click =
+                pressed && Inside(layout.Button, Placed.ToFrameX(event.button.x), Placed.ToFrameY(event.button.y));
             pressed = false;
             return click;
         }
@@ -127,16 +141,21 @@ bool TSdlMessageBox::Handle(const SDL_Event& event, SDL_Window* box, const TMess
 void TSdlMessageBox::Run(const std::string& textSjis, const std::string& captionSjis, TMessageIcon icon)
 {
     TMessageBoxLayout layout = Layout(textSjis, icon);
+    Scale = std::clamp(Scale, 1, 64);
+    SDL_Rect usable;
+    if (Scale > 1 &&
+        SDL_GetDisplayUsableBounds(Owner ? std::max(0, SDL_GetWindowDisplayIndex(Owner)) : 0, &usable) == 0)
+        Scale = std::min(Scale, LargestFittingScale(layout.Width, layout.Height, usable.w, usable.h));
+    int width = layout.Width * Scale, height = layout.Height * Scale;
     int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
     if (Owner) {
         int ox = 0, oy = 0, ow = 0, oh = 0;
         SDL_GetWindowPosition(Owner, &ox, &oy);
         SDL_GetWindowSize(Owner, &ow, &oh);
-        x = std::max(0, ox + (ow - layout.Width) / 2);
-        y = std::max(0, oy + (oh - layout.Height) / 2);
+        x = std::max(0, ox + (ow - width) / 2);
+        y = std::max(0, oy + (oh - height) / 2);
     }
-    SDL_Window* box =
-        SDL_CreateWindow(Sjis::ToUtf8(captionSjis).c_str(), x, y, layout.Width, layout.Height, SDL_WINDOW_SKIP_TASKBAR);
+    SDL_Window* box = SDL_CreateWindow(Sjis::ToUtf8(captionSjis).c_str(), x, y, width, height, SDL_WINDOW_SKIP_TASKBAR);
     if (!box) {
         SDL_Log("%s: %s", Sjis::ToUtf8(captionSjis).c_str(), Sjis::ToUtf8(textSjis).c_str());
         return;

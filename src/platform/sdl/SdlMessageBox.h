@@ -4,6 +4,7 @@
 
 #include "platform/Application.h"
 #include "platform/sdl/ControlPainter.h"
+#include "platform/sdl/PixelScale.h"
 
 #include <SDL.h>
 
@@ -26,8 +27,12 @@ void RetireWindow(SDL_Window* window);
 class TSdlMessageBox {
 public:
     // `owner` is the program's main window (may be null): the box opens centred over it and
-    // keeps it painted while the box is up; every other event of the owner is dropped.
-    TSdlMessageBox(TControlPainter& painter, SDL_Window* owner) : Painter(painter), Owner(owner) {}
+    // keeps it painted while the box is up; every other event of the owner is dropped. The box is
+    // drawn `scale` times larger, as the owner is, or as large as still fits on the display.
+    TSdlMessageBox(TControlPainter& painter, SDL_Window* owner, int scale = 1)
+        : Painter(painter), Owner(owner), Scale(scale)
+    {
+    }
 
     // Shows the box and runs its own event loop until Return, Space, Escape, the OK button or
     // the close button ends it. A quit request that arrives meanwhile closes the box and is
@@ -46,4 +51,6 @@ private:
 
     TControlPainter& Painter;
     SDL_Window* Owner;
+    int Scale;
+    TFrameLayout Placed;  // the box's 1× frame in its window
 };

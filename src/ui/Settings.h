@@ -1,0 +1,27 @@
+// What the player remembers between runs: the window's scale and full screen, in
+// $XDG_CONFIG_HOME/zv_rk/settings.ini (~/.config/zv_rk/settings.ini by default).
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct TSettings {
+    std::optional<int> Scale;  // 1 to 8, or 0 for "auto"
+    std::optional<bool> FullScreen;
+    bool operator==(const TSettings&) const = default;
+};
+
+// The settings file's path; "" when neither XDG_CONFIG_HOME (absolute) nor HOME is set.
+std::string SettingsPath();
+
+// Reads the settings. A file that does not exist gives none; one that cannot be read or does not
+// make sense gives none too, with `problem` saying why (one line).
+TSettings LoadSettings(const std::string& path, std::string& problem);
+
+// Writes the settings, making the folder if need be, through a new file renamed over the old one:
+// a reader never sees half a file, and a link in the file's place is replaced, not followed. The
+// settings folder itself must not be a link. Returns false with `problem` set on failure.
+bool SaveSettings(const std::string& path, const TSettings& settings, std::string& problem);
+
+// "auto" or a whole number from 1 to 8 as a scale (0 for "auto"); nullopt for anything else.
+std::optional<int> ParseScale(const std::string& text);
