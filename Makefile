@@ -40,8 +40,13 @@ check-format: deps
 	git ls-files -z 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' | \
 	  xargs -0 clang-format --dry-run -Werror
 
-bench: build
-	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+# Every benchmark, then one table of all their figures with their goals (bench/run.sh). The
+# build's own output goes to $(BUILD_DIR)/bench/build.txt, shown when the build fails.
+bench:
+	@mkdir -p $(BUILD_DIR)/bench
+	@$(MAKE) --no-print-directory build >$(BUILD_DIR)/bench/build.txt 2>&1 || \
+	  { cat $(BUILD_DIR)/bench/build.txt; exit 1; }
+	@bash bench/run.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SAN_DIR)

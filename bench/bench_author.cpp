@@ -1,6 +1,7 @@
 // The author's tools on a 9999-line story that shows 200 different pictures: the checker (every
 // picture decoded once, every line measured) and the story map.
 //   build/bench/bench_author
+#include "BenchFigure.h"
 #include "BenchScript.h"
 #include "author/StoryCheck.h"
 #include "author/StoryMap.h"
@@ -44,9 +45,9 @@ int main()
         mapMs = std::min(mapMs, MsSince(t0));
     }
 
-    std::printf("--check, 9999 lines, 200 pictures: %.0f ms (%zu diagnostics)   goal: under 1000 ms\n", checkMs,
-                report.Diagnostics.size());
-    std::printf("--map, 9999 lines: %.1f ms (%zu bytes of dot, best of 5)   goal: under 200 ms\n", mapMs, mapBytes);
+    std::printf("--check: %zu diagnostics; --map: %zu bytes of dot\n", report.Diagnostics.size(), mapBytes);
+    PrintFigure("author tools: --check, 9999 lines, 200 pictures", checkMs, "ms", 1000, 0);
+    PrintFigure("author tools: --map, 9999 lines, best of 5", mapMs, "ms", 200);
     fs::current_path("/");
     fs::remove_all(dir);
     return 0;

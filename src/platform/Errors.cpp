@@ -32,6 +32,7 @@ constexpr const char* ExtensionText = "拡張子 .%s の画像形式は処理で
 constexpr const char* BitmapText = "ビットマップが無効です";
 constexpr const char* IconText = "アイコンが無効です";
 constexpr const char* MetafileText = "メタファイルが無効です";
+constexpr const char* LibraryText = "cannot draw %s: %s (Debian package %s)";
 
 std::string Format(const char* utf8Pattern, int value)
 {
@@ -107,3 +108,15 @@ EInvalidGraphic UnknownExtensionError(const std::string& extensionSjis)
 EInvalidGraphic InvalidBitmapError() { return EInvalidGraphic(Sjis::FromUtf8(BitmapText)); }
 EInvalidGraphic InvalidIconError() { return EInvalidGraphic(Sjis::FromUtf8(IconText)); }
 EInvalidGraphic InvalidMetafileError() { return EInvalidGraphic(Sjis::FromUtf8(MetafileText)); }
+
+EMissingLibrary MissingLibraryError(const std::string& pictures, const std::string& reason, const std::string& package)
+{
+    std::string text = LibraryText;
+    size_t at = 0;
+    for (const std::string* part : {&pictures, &reason, &package}) {
+        at = text.find("%s", at);
+        text.replace(at, 2, *part);
+        at += part->size();
+    }
+    return EMissingLibrary(Sjis::FromUtf8(text));
+}

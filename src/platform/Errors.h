@@ -31,6 +31,13 @@ public:
     using Exception::Exception;
 };
 
+// A library a kind of picture is drawn with cannot be opened: not the file's fault, so a picture
+// that holds another (a metafile's bitmap) reports it rather than leaving that part out.
+class EMissingLibrary : public EInvalidGraphic {
+public:
+    using EInvalidGraphic::EInvalidGraphic;
+};
+
 // Input/output error codes the program distinguishes.
 namespace IoCode {
 constexpr int FileNotFound = 2;
@@ -59,3 +66,6 @@ EInvalidGraphic UnknownExtensionError(const std::string& extensionSjis);
 EInvalidGraphic InvalidBitmapError();
 EInvalidGraphic InvalidIconError();
 EInvalidGraphic InvalidMetafileError();
+// `pictures` names the kind of picture, `reason` is the loader's text, `package` the Debian package
+// that brings the library.
+EMissingLibrary MissingLibraryError(const std::string& pictures, const std::string& reason, const std::string& package);

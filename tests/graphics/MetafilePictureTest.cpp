@@ -2,6 +2,7 @@
 
 #include "platform/ShiftJis.h"
 #include "platform/graphics/GraphicFormats.h"
+#include "platform/graphics/SharedLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -369,6 +370,31 @@ TEST(EnhancedMetafile, DrawsItsRecordsOntoTheFrameSize)
     EXPECT_EQ(inner.At(57, 37), 0xFF0000u);
     EXPECT_EQ(inner.At(18, 8), Backdrop);
     EXPECT_EQ(inner.At(62, 42), Backdrop);
+}
+
+// The libraries enhanced metafiles, bitmaps and icons are drawn with are opened when the first
+// such picture is shown (the tests above draw through them). One that cannot be opened, or lacks a
+// function, is the error of the picture that needed it, in words that say what to install, and of
+// its own kind, so that a metafile holding a bitmap reports it too; the program goes on.
+TEST(PictureLibraries, OneThatCannotBeOpenedIsThePicturesOwnError)
+{
+    auto errorOf = [](TSharedLibrary& library, const char* function) {
+        try {
+            library.Function<void (*)()>(function);
+            return std::string();
+        } catch (const EMissingLibrary& e) {
+            return Sjis::ToUtf8(e.what());
+        }
+    };
+    TSharedLibrary absent("librk-absent.so.9", "enhanced metafiles", "librk-absent9");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string error = errorOf(absent, "emf2svg");
+        EXPECT_EQ(error.rfind("cannot draw enhanced metafiles: librk-absent.so.9: ", 0), 0u) << error;
+        EXPECT_NE(error.find("(Debian package librk-absent9)"), std::string::npos) << error;
+    }
+    TSharedLibrary libc("libc.so.6", "enhanced metafiles", "libc6");
+    EXPECT_EQ(errorOf(libc, "malloc"), "");
+    EXPECT_NE(errorOf(libc, "rsvg_handle_new_from_data").find("rsvg_handle_new_from_data"), std::string::npos);
 }
 
 TEST(Metafile, DamagedFilesGiveTheMetafileErrorText)

@@ -75,6 +75,8 @@ TEST(CaptionParse, AmpersandsLinesAndTabs)
 
 TEST_F(TextTest, FacesHaveTheStatedPixelHeights)
 {
+    // The face opened without asking fontconfig is the very file fontconfig gives for its name.
+    EXPECT_EQ(Fonts.FilePath(), MatchFontFile("IPAPGothic"));
     EXPECT_EQ(TTF_FontHeight(Fonts.Get(12, false)), 12);
     EXPECT_EQ(TTF_FontHeight(Fonts.Get(13, false)), 13);
     EXPECT_EQ(TTF_FontHeight(Fonts.Get(12, true)), 12);

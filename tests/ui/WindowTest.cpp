@@ -4,8 +4,14 @@
 
 #include "engine/UnitRK.h"
 #include "platform/graphics/JpegGraphic.h"
+#include "platform/sdl/VideoStart.h"
 #include "timing/MyTime.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -382,4 +388,64 @@ TEST_F(UiTest, CtrlPlusAndMinusChangeTheScaleAndF11OrAltEnterFullScreen)
     Backend->SetView({0, false});
     EXPECT_EQ(Backend->View().Scale, 2);
     EXPECT_EQ(size(), std::pair(308, 284));
+}
+
+// SDL asks for the D-Bus session bus as it starts. Only where libdbus could find or launch none
+// is it told so, sparing the start a fork; wherever a bus can be had, it is left to find it.
+TEST(StartUp, TheSessionBusIsSkippedOnlyWhereNoneCanBeFoundOrLaunched)
+{
+    namespace fs = std::filesystem;
+    char pattern[] = "/tmp/rk-bus-XXXXXX";
+    const fs::path dir = mkdtemp(pattern);
+    fs::create_directories(dir / "runtime");
+    fs::create_directories(dir / "bin");
+    fs::create_directories(dir / "empty");
+    const std::string noProgram = (dir / "none" / "dbus-launch").string();
+    const std::string path = "/nonexistent:" + (dir / "empty").string();
+
+    EXPECT_TRUE(BusLaunchWouldFail(nullptr, nullptr, noProgram, path.c_str()));
+    EXPECT_TRUE(BusLaunchWouldFail("", (dir / "runtime").c_str(), noProgram, nullptr));
+    EXPECT_FALSE(BusLaunchWouldFail("unix:path=/run/user/1000/bus", nullptr, noProgram, path.c_str()));
+
+    // The user's bus in the runtime folder, as systemd makes it.
+    int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (dir / "runtime" / "bus").c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_FALSE(BusLaunchWouldFail(nullptr, (dir / "runtime").c_str(), noProgram, path.c_str()));
+    close(listener);
+
+    // A dbus-launch that could run, at its own place or along PATH; a file that cannot run is none.
+    const fs::path launcher = dir / "bin" / "dbus-launch";
+    std::ofstream(launcher) << "#!/bin/sh\n";
+    EXPECT_TRUE(BusLaunchWouldFail(nullptr, nullptr, launcher.string(), path.c_str()));
+    fs::permissions(launcher, fs::perms::owner_exec, fs::perm_options::add);
+    EXPECT_FALSE(BusLaunchWouldFail(nullptr, nullptr, launcher.string(), path.c_str()));
+    EXPECT_FALSE(BusLaunchWouldFail(nullptr, nullptr, noProgram, (path + ":" + (dir / "bin").string()).c_str()));
+    // One in the story's folder, found through a relative PATH entry first, is not to be run.
+    const fs::path before = fs::current_path();
+    fs::current_path(dir / "bin");
+    EXPECT_TRUE(BusLaunchWouldFail(nullptr, nullptr, noProgram, (":" + path).c_str()));
+    EXPECT_TRUE(BusLaunchWouldFail(nullptr, nullptr, noProgram, (".:" + (dir / "bin").string()).c_str()));
+    EXPECT_FALSE(BusLaunchWouldFail(nullptr, nullptr, noProgram, ((dir / "bin").string() + ":").c_str()));
+    fs::current_path(before);
+    fs::remove_all(dir);
+}
+
+// The empty compose table is for SDL's start alone: the person's own setting comes back after it.
+TEST(StartUp, TheComposeTableIsLeftOutOnlyWhileSdlStarts)
+{
+    setenv("XCOMPOSEFILE", "/home/someone/.XCompose-ja", 1);
+    {
+        TNoComposeTable noCompose;
+        EXPECT_STREQ(std::getenv("XCOMPOSEFILE"), "/dev/null");
+    }
+    EXPECT_STREQ(std::getenv("XCOMPOSEFILE"), "/home/someone/.XCompose-ja");
+    unsetenv("XCOMPOSEFILE");
+    {
+        TNoComposeTable noCompose;
+        EXPECT_STREQ(std::getenv("XCOMPOSEFILE"), "/dev/null");
+    }
+    EXPECT_EQ(std::getenv("XCOMPOSEFILE"), nullptr);
 }

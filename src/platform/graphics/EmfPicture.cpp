@@ -4,6 +4,7 @@
 #include "LittleEndian.h"
 #include "MetafileSize.h"
 #include "PictureLimits.h"
+#include "SharedLibrary.h"
 #include "platform/Errors.h"
 
 #include <emf2svg.h>
@@ -60,6 +61,35 @@ void CheckRecords(const TLittleEndian& in)
     }
 }
 
+// libemf2svg and librsvg bring glib's gio, pango, libxml2 and ICU with them, some twenty
+// libraries that only enhanced metafiles need: they are opened when the first one is drawn
+// rather than at every start. Their sonames come from the build (CMakeLists.txt).
+TSharedLibrary& Emf2SvgLibrary()
+{
+    static TSharedLibrary library(RK_EMF2SVG_SONAME, "enhanced metafiles", "libemf2svg1");
+    return library;
+}
+
+struct TRsvg {
+    decltype(&rsvg_handle_new_from_data) NewFromData;
+    decltype(&rsvg_handle_render_document) RenderDocument;
+    decltype(&g_object_unref) ObjectUnref;
+    decltype(&g_clear_error) ClearError;
+};
+
+// Raises EMissingLibrary while the library cannot be opened; asks again at the next picture.
+const TRsvg& Rsvg()
+{
+    static TSharedLibrary library(RK_RSVG_SONAME, "enhanced metafiles", "librsvg2-2");
+    static const TRsvg rsvg{
+        library.Function<decltype(&rsvg_handle_new_from_data)>("rsvg_handle_new_from_data"),
+        library.Function<decltype(&rsvg_handle_render_document)>("rsvg_handle_render_document"),
+        library.Function<decltype(&g_object_unref)>("g_object_unref"),
+        library.Function<decltype(&g_clear_error)>("g_clear_error"),
+    };
+    return rsvg;
+}
+
 struct TPixelSize {
     int Width, Height;
 };
@@ -82,7 +112,8 @@ std::string ConvertToSvg(const std::string& file)
     char* svg = nullptr;
     size_t length = 0;
     std::string copy = file;  // the converter takes a non-const buffer
-    int ok = emf2svg(copy.data(), copy.size(), &svg, &length, &options);
+    static const auto convert = Emf2SvgLibrary().Function<decltype(&emf2svg)>("emf2svg");
+    int ok = convert(copy.data(), copy.size(), &svg, &length, &options);
     std::string out = ok && svg ? std::string(svg, length) : std::string();
     std::free(svg);
     if (out.empty())
@@ -94,10 +125,11 @@ std::string ConvertToSvg(const std::string& file)
 // converted to the same pixels, is stretched onto the picture.
 void DrawSvg(cairo_t* cr, const std::string& svg, const TEmfHeader& h, TPixelSize size)
 {
+    const TRsvg& rsvg = Rsvg();
     GError* error = nullptr;
-    RsvgHandle* handle = rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()), svg.size(), &error);
+    RsvgHandle* handle = rsvg.NewFromData(reinterpret_cast<const guint8*>(svg.data()), svg.size(), &error);
     if (!handle) {
-        g_clear_error(&error);
+        rsvg.ClearError(&error);
         throw InvalidMetafileError();
     }
     double pxPerMmX = double(h.DeviceWidth) / h.DeviceWidthMm;
@@ -110,10 +142,10 @@ void DrawSvg(cairo_t* cr, const std::string& svg, const TEmfHeader& h, TPixelSiz
         cairo_scale(cr, size.Width / frameWidth, size.Height / frameHeight);
     RsvgRectangle viewport{h.Bounds.Left - frameLeft, h.Bounds.Top - frameTop, double(h.Bounds.Right) - h.Bounds.Left,
                            double(h.Bounds.Bottom) - h.Bounds.Top};
-    gboolean drawn = rsvg_handle_render_document(handle, cr, &viewport, &error);
+    gboolean drawn = rsvg.RenderDocument(handle, cr, &viewport, &error);
     cairo_restore(cr);
-    g_object_unref(handle);
-    g_clear_error(&error);
+    rsvg.ObjectUnref(handle);
+    rsvg.ClearError(&error);
     if (!drawn)
         throw InvalidMetafileError();
 }

@@ -2,6 +2,7 @@
 
 #include "IconDirectory.h"
 #include "PictureLimits.h"
+#include "SharedLibrary.h"
 #include "platform/Errors.h"
 
 #include <SDL.h>
@@ -45,6 +46,24 @@ bool BitmapSizeAllowed(const std::string& file)
 }
 
 using TLoader = SDL_Surface* (*)(SDL_RWops*);
+
+struct TSdlImage {
+    TLoader LoadBmp, LoadPng, LoadIco;
+};
+
+// SDL2_image brings libtiff, libwebp and their kin, six libraries that only bitmaps and icons
+// need: it is opened when the first one is shown rather than at every start. Raises
+// EMissingLibrary while it cannot be opened; asks again at the next picture.
+const TSdlImage& SdlImage()
+{
+    static TSharedLibrary library(RK_SDL_IMAGE_SONAME, "bitmaps and icons", "libsdl2-image-2.0-0");
+    static const TSdlImage image{
+        library.Function<TLoader>("IMG_LoadBMP_RW"),
+        library.Function<TLoader>("IMG_LoadPNG_RW"),
+        library.Function<TLoader>("IMG_LoadICO_RW"),
+    };
+    return image;
+}
 
 // Decodes with the given SDL_image loader and converts to ARGB8888; empty when it fails.
 TSurface Decode(const std::string& file, TLoader loader)
@@ -133,7 +152,7 @@ std::shared_ptr<TGraphic> LoadBitmapPicture(const std::string& file)
     // SDL_image goes by the contents; the extension promised a bitmap and nothing else.
     if (file.compare(0, 2, "BM") != 0 || !BitmapSizeAllowed(file))
         throw InvalidBitmapError();
-    TSurface surface = Decode(file, IMG_LoadBMP_RW);
+    TSurface surface = Decode(file, SdlImage().LoadBmp);
     if (!surface)
         throw InvalidBitmapError();
     return std::make_shared<TBitmapGraphic>(Pixels(surface.get(), false, 0));
@@ -143,13 +162,13 @@ std::shared_ptr<TGraphic> LoadIconPicture(const std::string& file, TColor backdr
 {
     std::optional<std::string> image = IconDirectory::LargestImage(file, true);
     if (image && IconDirectory::IsPng(*image)) {
-        if (TSurface png = Decode(*image, IMG_LoadPNG_RW))
+        if (TSurface png = Decode(*image, SdlImage().LoadPng))
             return std::make_shared<TBitmapGraphic>(Pixels(png.get(), true, backdrop));
         image = IconDirectory::LargestImage(file, false);  // a damaged PNG leaves the bitmap sizes
     }
     if (!image)
         throw InvalidIconError();
-    TSurface surface = Decode(*image, IMG_LoadICO_RW);
+    TSurface surface = Decode(*image, SdlImage().LoadIco);
     if (!surface)
         throw InvalidIconError();
     TakeAlphaChannel(*image, surface.get());

@@ -1,4 +1,4 @@
-// Windows bitmaps and icons, decoded at load through SDL2_image.
+// Windows bitmaps and icons, decoded at load through SDL2_image (opened when first needed).
 #pragma once
 
 #include "platform/Control.h"

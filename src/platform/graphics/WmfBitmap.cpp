@@ -163,6 +163,8 @@ void TWmfPlayer::DrawDib(const std::string& dib, const TBlit& blit)
     std::shared_ptr<TGraphic> bitmap;
     try {
         bitmap = LoadBitmapPicture(BitmapFileOf(dib));
+    } catch (const EMissingLibrary&) {
+        throw;
     } catch (const EInvalidGraphic&) {
         return;  // a bitmap the decoder cannot read is left out, as a device would skip it
     }

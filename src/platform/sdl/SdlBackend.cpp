@@ -7,6 +7,7 @@
 #include "platform/ShiftJis.h"
 #include "platform/sdl/Icons.h"
 #include "platform/sdl/SdlMessageBox.h"
+#include "platform/sdl/VideoStart.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -172,7 +173,7 @@ std::string TSdlBackend::StartVideo()
     bool windowSystem = !IsSet("SDL_VIDEODRIVER");
     if (windowSystem)
         SDL_SetHint(SDL_HINT_VIDEODRIVER, WindowSystemDrivers());
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (StartVideoSubsystem() != 0) {
         if (windowSystem)
             throw Exception(Sjis::FromUtf8("cannot open display " + DisplayName() + " (" + SDL_GetError() + ")"));
         throw Exception(Sjis::FromUtf8(std::string("SDL video: ") + SDL_GetError()));

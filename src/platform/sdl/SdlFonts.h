@@ -9,7 +9,8 @@
 
 class TFontCache {
 public:
-    // Finds the face through fontconfig. Raises Exception when no usable font file is found.
+    // Opens the face from the file Debian installs it in, or finds it through fontconfig. Raises
+    // Exception when no usable font file is found.
     explicit TFontCache(const std::string& family = "IPAPGothic");
     ~TFontCache();
     TFontCache(const TFontCache&) = delete;
