@@ -13,6 +13,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -65,6 +69,13 @@ TEST_F(DeviceUseTest, UnplayableFilesStayQuiet)
     Dir.Write("dat/text.mid", "nor a MIDI file");
     EXPECT_FALSE(Audio::SndPlaySound("dat\\text.wav", 3));
     EXPECT_EQ(Audio::PlayingSoundPath(), "");
+    // Nor does one too short for the mixer to tell its kind, however often it is played.
+    Dir.Write("dat/short.wav", "no wave");
+    const auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = openFiles();
+    for (int i = 0; i < 20; ++i)
+        EXPECT_FALSE(Audio::SndPlaySound("dat\\short.wav", 3));
+    EXPECT_EQ(openFiles(), before) << "every file the sound call opened is closed again";
     // A file named .mid that holds no MIDI is refused at open, as the sequencer refuses it.
     EXPECT_NE(Audio::MciSendString("open dat\\text.mid alias Midi1", nullptr, 0), 0u);
 
