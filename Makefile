@@ -1,9 +1,11 @@
 # The two commands of the README, and the pieces they are made of.
 BUILD_DIR ?= build
 SAN_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 
-.PHONY: run test deps build test-sanitize check-format bench clean
+.PHONY: run test deps build test-sanitize check-format bench fuzz clean
 
 run: build
 	cd examples/demo && ../../$(BUILD_DIR)/zv_rk
@@ -25,13 +27,21 @@ test-sanitize: deps
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SAN_DIR) --output-on-failure -j$(JOBS)
 
-# The house style (.clang-format) over every C++ file of the program, its tests and benchmarks.
+# The house style (.clang-format) over every C++ file of the program, its tests, benchmarks, fuzz
+# targets.
 check-format: deps
-	git ls-files -z 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' | \
+	git ls-files -z 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h' | \
 	  xargs -0 clang-format --dry-run -Werror
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
 
+# Every fuzz target of fuzz/ for FUZZ_SECONDS each, built with clang's libFuzzer under
+# AddressSanitizer and UndefinedBehaviorSanitizer; the corpus grows in $(FUZZ_DIR) from run to run.
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRK_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_DIR) -j$(JOBS) --target fuzz_targets
+	bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR)
