@@ -4,8 +4,9 @@ SAN_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
+SOAK_SECONDS ?= 600
 
-.PHONY: run test deps build test-sanitize check-format bench fuzz clean
+.PHONY: run test deps build test-sanitize check-format bench fuzz soak clean
 
 run: build
 	cd examples/demo && ../../$(BUILD_DIR)/zv_rk
@@ -28,9 +29,10 @@ test-sanitize: deps
 	  ctest --test-dir $(SAN_DIR) --output-on-failure -j$(JOBS)
 
 # The house style (.clang-format) over every C++ file of the program, its tests, benchmarks, fuzz
-# targets.
+# targets and soak.
 check-format: deps
-	git ls-files -z 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h' | \
+	git ls-files -z 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h' \
+	  'soak/*.cpp' 'soak/*.h' | \
 	  xargs -0 clang-format --dry-run -Werror
 
 bench: build
@@ -42,6 +44,10 @@ fuzz: deps
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRK_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_DIR) -j$(JOBS) --target fuzz_targets
 	bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# The demo story played by clicks for SOAK_SECONDS; fails when memory or open files grow.
+soak: build
+	$(BUILD_DIR)/soak/zv_rk_soak examples/demo $(SOAK_SECONDS)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR)
