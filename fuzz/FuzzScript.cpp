@@ -1,7 +1,8 @@
 // The script loader and the engine behind the real window: the input is dat\1.txt, and the story
 // is then played for a few hundred steps of clicks, choices at its menus, saves and loads, as the
-// bytes' own plan picks them. A script can only ever raise the range error (a line with 16 or
-// more "@" or "//" pieces, or one too many lines), and play never leaves the script.
+// bytes' own plan picks them. A script can only ever raise the range error (a line cut into more
+// words or pieces than the tokenizer has slots for, a script too long for the table), and play
+// never leaves the script.
 #include "FuzzWindow.h"
 
 #include "engine/UnitRK.h"
