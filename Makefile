@@ -1,10 +1,13 @@
 # The two commands of the README, and the pieces they are made of.
 BUILD_DIR ?= build
 SAN_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
 JOBS ?= 2
 PREFIX ?= /usr/local
+FUZZ_SECONDS ?= 60
+SOAK_SECONDS ?= 600
 
-.PHONY: run test deps build install install-files test-sanitize check-format bench clean
+.PHONY: run test deps build install install-files test-sanitize check-format bench fuzz soak clean
 
 run: build
 	cd examples/demo && ../../$(BUILD_DIR)/zv_rk
@@ -35,9 +38,11 @@ test-sanitize: deps
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SAN_DIR) --output-on-failure -j$(JOBS)
 
-# The house style (.clang-format) over every C++ file of the program, its tests and benchmarks.
+# The house style (.clang-format) over every C++ file of the program, its tests, benchmarks, fuzz
+# targets and soak.
 check-format: deps
-	git ls-files -z 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' | \
+	git ls-files -z 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h' \
+	  'soak/*.cpp' 'soak/*.h' | \
 	  xargs -0 clang-format --dry-run -Werror
 
 # Every benchmark, then one table of all their figures with their goals (bench/run.sh). The
@@ -48,5 +53,16 @@ bench:
 	  { cat $(BUILD_DIR)/bench/build.txt; exit 1; }
 	@bash bench/run.sh $(BUILD_DIR)
 
+# Every fuzz target of fuzz/ for FUZZ_SECONDS each, built with clang's libFuzzer under
+# AddressSanitizer and UndefinedBehaviorSanitizer; the corpus grows in $(FUZZ_DIR) from run to run.
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRK_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_DIR) -j$(JOBS) --target fuzz_targets
+	bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# The demo story played by clicks for SOAK_SECONDS; fails when memory or open files grow.
+soak: build
+	$(BUILD_DIR)/soak/zv_rk_soak examples/demo $(SOAK_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR)

@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config git clang-format
+  clang libclang-rt-14-dev
   libgtest-dev
   libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libsdl2-mixer-dev
   libfluidsynth-dev timgm6mb-soundfont

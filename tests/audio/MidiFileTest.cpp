@@ -75,6 +75,10 @@ TEST(MidiFile, DamagedOrForeignFilesGiveNoLength)
     TTrack noStatus;
     noStatus.Event(0, {60, 100});
     EXPECT_FALSE(MidiEventsLengthMs(MidiFile(0, 96, {noStatus})).has_value());
+    TTrack systemCommon;  // a song-position message, which belongs on a cable, not in a file
+    systemCommon.Event(0, {0xF2, 0, 0});
+    systemCommon.End(0);
+    EXPECT_FALSE(MidiEventsLengthMs(MidiFile(0, 96, {systemCommon})).has_value());
     TTrack hugeDelta;
     hugeDelta.Bytes = "\xFF\xFF\xFF\xFF\x7F";
     EXPECT_FALSE(MidiEventsLengthMs(MidiFile(0, 96, {hugeDelta})).has_value());

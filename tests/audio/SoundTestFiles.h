@@ -91,10 +91,12 @@ inline std::vector<std::pair<std::string, std::string>> RefusedMidiFiles()
         timeCode.Event(0, {0x80, note, 0});
     }
     timeCode.End(0);
+    std::string cut = piano.substr(0, piano.size() - 4);  // the file ends before the end-of-track event
     return {{"unknown chunk", unknownChunk},
             {"more tracks counted than held", moreTracks},
             {"running status after meta and system-exclusive events", MidiFile(0, 96, {running})},
-            {"time-code division", MidiFile(0, static_cast<uint16_t>((0x100 - 25) << 8 | 40), {timeCode})}};
+            {"time-code division", MidiFile(0, static_cast<uint16_t>((0x100 - 25) << 8 | 40), {timeCode})},
+            {"a track cut short by the end of the file", cut}};
 }
 
 // A RIFF MIDI file (.rmi) wrapping `midi`, after an odd-sized chunk it must skip.

@@ -361,6 +361,12 @@ TEST(EnhancedMetafile, DrawsItsRecordsOntoTheFrameSize)
     EXPECT_EQ(p.At(61, 6), Backdrop) << "outside the ellipse's curve";
     // The reader goes by the contents: an enhanced metafile named .wmf still shows.
     EXPECT_EQ(Load("wmf", emf).At(30, 20), 0xFF0000u);
+    // The header's description, two names never drawn, is not read: one said to start at the
+    // file's end, with no length, shows the picture as well.
+    std::string described = emf;
+    for (int i = 0; i < 4; ++i)
+        described[64 + size_t(i)] = static_cast<char>(emf.size() >> (8 * i));
+    EXPECT_EQ(Load("emf", described).At(30, 20), 0xFF0000u);
 
     // Writers declare as bounds only the box of what they drew; the frame places it.
     TEmfBounds drawn{20, 10, 59, 39};

@@ -13,6 +13,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -65,6 +70,13 @@ TEST_F(DeviceUseTest, UnplayableFilesStayQuiet)
     Dir.Write("dat/text.mid", "nor a MIDI file");
     EXPECT_FALSE(Audio::SndPlaySound("dat\\text.wav", 3));
     EXPECT_EQ(Audio::PlayingSoundPath(), "");
+    // Nor does one too short for the mixer to tell its kind, however often it is played.
+    Dir.Write("dat/short.wav", "no wave");
+    const auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = openFiles();
+    for (int i = 0; i < 20; ++i)
+        EXPECT_FALSE(Audio::SndPlaySound("dat\\short.wav", 3));
+    EXPECT_EQ(openFiles(), before) << "every file the sound call opened is closed again";
     // A file named .mid that holds no MIDI is refused at open, as the sequencer refuses it.
     EXPECT_NE(Audio::MciSendString("open dat\\text.mid alias Midi1", nullptr, 0), 0u);
 
@@ -85,6 +97,29 @@ TEST_F(DeviceUseTest, UnplayableFilesStayQuiet)
     EXPECT_EQ(Audio::MciSendString("open dat\\noise.ogg alias Midi1", nullptr, 0), 0u)
         << "the alias is free for the next piece";
     MyMidi::MidiClose();
+}
+
+// The most address space the process has held, in kB.
+long PeakVirtualKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmPeak:", 0) == 0)
+            return std::atol(line.c_str() + 7);
+    return -1;
+}
+
+TEST_F(DeviceUseTest, AWaveFileClaimingMoreThanItHoldsPlaysWhatItHolds)
+{
+    std::string wave = SoundTest::SineWav(440, 200);
+    for (size_t i = 40; i < 44; ++i)
+        wave[i] = '\xF0';  // a data chunk of almost 4 GB
+    Dir.Write("dat/claims.wav", wave);
+    const long before = PeakVirtualKb();
+    EXPECT_TRUE(Audio::SndPlaySound("dat\\claims.wav", 1));
+    EXPECT_EQ(Audio::PlayingSoundPath(), "dat/claims.wav");
+    EXPECT_LT(PeakVirtualKb() - before, 1024 * 1024) << "nothing is reserved for what the file only claims";
 }
 
 // Music loads on a thread of its own: closing it, replacing it or ending the program while

@@ -185,6 +185,12 @@ TTrackScan ScanTrack(TByteReader r, std::map<uint64_t, uint32_t>& tempos, bool& 
                 out->Event(tick, r.Slice(at, r.Position() - at));
             afterMetaOrSysEx = true;
         } else {
+            if (status > 0xF0) {
+                // A system message that has no place in a file (F7 and FF are taken above): how many
+                // bytes it spans is unknown, so nothing after it can be read.
+                scan.Ok = false;
+                return scan;
+            }
             if (status & 0x80) {
                 running = status;
                 r.Byte();
@@ -269,6 +275,9 @@ std::optional<TMidiRead> ReadMidi(const std::string& bytes, bool write)
             read.SynthRefuses = true;  // an unknown chunk is skipped and does not count as a track
             continue;
         }
+        // A track cut short by the end of the file plays as far as it goes; the synthesiser's
+        // reader refuses the whole file.
+        read.SynthRefuses |= bodyEnd - body < length;
         TTrackWriter writer;
         if (write && tracksRead == 0 && timing->TimeCode) {
             std::string tempo = "\xFF\x51\x03";

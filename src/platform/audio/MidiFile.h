@@ -15,8 +15,9 @@ std::optional<double> MidiEventsLengthMs(const std::string& bytes);
 // (left out), fewer tracks than the header counts (those there are), running status kept across
 // meta and system-exclusive events (every event gets its status), time-code division (ticks a
 // quarter note at a tempo that keeps their length), meta events of a length the synthesiser
-// refuses and escape packets (left out). Nothing for a file the synthesiser takes as it is, and
-// for one that is no readable MIDI file.
+// refuses and escape packets (left out), a last track cut short by the end of the file (what there
+// is of it). Nothing for a file the synthesiser takes as it is, and for one that is no readable
+// MIDI file.
 std::optional<std::string> MidiForSynthesiser(const std::string& bytes);
 
 // The Standard MIDI File inside a RIFF MIDI file ("RIFF" ... "RMID", the MIDI file in its "data"

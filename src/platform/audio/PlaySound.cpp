@@ -27,21 +27,24 @@ void WaitForEnd()
         SDL_Delay(5);
 }
 
-// A wave file the mixer reads goes to it from its path, as always; one of the codecs it lacks
-// (see WaveCodecs) is converted in memory first.
+// The file goes to the mixer from memory, a wave file of one of the codecs it lacks (see
+// WaveCodecs) converted first. The mixer is never handed a stream to close: on a file too short to
+// tell its kind it returns without closing it, and a file handed over by its path would stay open.
 Mix_Chunk* DecodeEffect(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Mix_Chunk* chunk = nullptr;
-    if (std::optional<std::string> readable = MixerReadableWave(bytes)) {
-        if (readable->size() <= static_cast<size_t>(INT32_MAX))
-            chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(readable->data(), static_cast<int>(readable->size())), 1);
-        else
-            SDL_SetError("too long to play");
-    } else {
-        chunk = Mix_LoadWAV(path.c_str());
+    std::optional<std::string> readable = MixerReadableWave(bytes);
+    const std::string& decoded = readable ? *readable : bytes;
+    if (decoded.size() > static_cast<size_t>(INT32_MAX)) {
+        SDL_SetError("too long to play");
+        return nullptr;
     }
+    SDL_RWops* source = SDL_RWFromConstMem(decoded.data(), static_cast<int>(decoded.size()));
+    if (!source)
+        return nullptr;
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(source, 0);
+    SDL_RWclose(source);
     return chunk;
 }
 

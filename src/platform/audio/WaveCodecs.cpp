@@ -163,26 +163,44 @@ std::optional<std::string> Mp3Stream(const std::string& b, const TWave& wave)
     return std::nullopt;
 }
 
+// The file with the size of a chunk that runs past its end cut to what is there; nothing when
+// no chunk does, or for a file that is no RIFF WAVE file.
+std::optional<std::string> CutOverrunningChunk(const std::string& b)
+{
+    if (b.size() < 12 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0)
+        return std::nullopt;
+    for (size_t at = 12; at <= b.size() && b.size() - at >= 8;) {
+        size_t size = Le(b, at + 4, 4);
+        size_t body = at + 8;
+        if (size > b.size() - body) {
+            std::string cut = b.substr(0, at + 4);
+            Put(cut, static_cast<uint32_t>(b.size() - body), 4);
+            return cut + b.substr(body);
+        }
+        at = body + size + (size & 1);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> MixerReadableWave(const std::string& bytes)
 {
-    std::optional<TWave> wave = ReadWave(bytes);
-    if (!wave)
-        return std::nullopt;
-    switch (wave->Format) {
-    case FormatGsm610:
-        return DecodeGsm(bytes, *wave);
-    case FormatMpegLayer3:
-        return Mp3Stream(bytes, *wave);
-    case FormatFloat:
-        if (wave->Bits == 64)
-            return ConvertDoubles(bytes, *wave);
-        break;
-    default:
-        break;
+    if (std::optional<TWave> wave = ReadWave(bytes)) {
+        switch (wave->Format) {
+        case FormatGsm610:
+            return DecodeGsm(bytes, *wave);
+        case FormatMpegLayer3:
+            return Mp3Stream(bytes, *wave);
+        case FormatFloat:
+            if (wave->Bits == 64)
+                return ConvertDoubles(bytes, *wave);
+            break;
+        default:
+            break;
+        }
     }
-    return std::nullopt;
+    return CutOverrunningChunk(bytes);
 }
 
 }  // namespace Audio

@@ -10,6 +10,7 @@
 #include <emf2svg.h>
 #include <librsvg/rsvg.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -18,6 +19,7 @@ constexpr uint32_t EmrHeader = 1;
 constexpr uint32_t EmrEof = 14;
 constexpr uint32_t EmfSignature = 0x464D4520;  // " EMF"
 constexpr size_t HeaderSize = 88;
+constexpr size_t DescriptionAt = 60;  // its length in characters, then its offset
 
 struct TRect32 {
     int32_t Left, Top, Right, Bottom;
@@ -112,6 +114,9 @@ std::string ConvertToSvg(const std::string& file)
     char* svg = nullptr;
     size_t length = 0;
     std::string copy = file;  // the converter takes a non-const buffer
+    // The header's description (the names of the program and the picture) is never drawn, and
+    // the converter reads it wherever the header says it is, inside the file or not: it gets none.
+    std::fill(copy.begin() + DescriptionAt, copy.begin() + DescriptionAt + 8, '\0');
     static const auto convert = Emf2SvgLibrary().Function<decltype(&emf2svg)>("emf2svg");
     int ok = convert(copy.data(), copy.size(), &svg, &length, &options);
     std::string out = ok && svg ? std::string(svg, length) : std::string();

@@ -5,6 +5,7 @@
 #include "platform/sdl/Icons.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -25,7 +26,10 @@ void RetireWindow(SDL_Window* window)
     if (!window)
         return;
     SDL_HideWindow(window);
-    SDL_Delay(15);
+    // Only X has that second connection; a window drawn in memory goes at once.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && std::strcmp(driver, "x11") == 0)
+        SDL_Delay(15);
     SDL_DestroyWindow(window);
 }
 

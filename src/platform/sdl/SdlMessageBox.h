@@ -21,7 +21,8 @@ struct TMessageBoxLayout {
 // Destroys a window that SDL may just have woken up. While SDL waits for events it wakes itself
 // with a message sent to the window over a second X connection; when that message reaches the
 // server after the window is gone, Xlib's default error handler ends the whole program with
-// status 1. Hidden first and destroyed a moment later, the window outlives that message.
+// status 1. Hidden first and destroyed a moment later, the window outlives that message. Under
+// any other driver it is destroyed at once.
 void RetireWindow(SDL_Window* window);
 
 class TSdlMessageBox {
