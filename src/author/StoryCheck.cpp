@@ -56,7 +56,7 @@ public:
             CheckEncoding(script);
             table = LoadTable(script.Lines);
         } catch (const std::exception& e) {
-            Say(0, TSeverity::Error, "the script cannot be read: " + Utf8(e.what()));
+            Say(0, TSeverity::Error, "the script cannot be read: " + TerminalMessage(e));
             return Report;
         }
         TOutline outline(std::move(table));
@@ -310,7 +310,7 @@ private:
             if (image.Picture())
                 image.Picture()->Render();
         } catch (const std::exception& e) {
-            Say(line, TSeverity::Error, "picture " + shown + " cannot be shown: " + Utf8(e.what()));
+            Say(line, TSeverity::Error, "picture " + shown + " cannot be shown: " + TerminalMessage(e));
         }
     }
 

@@ -120,3 +120,8 @@ EMissingLibrary MissingLibraryError(const std::string& pictures, const std::stri
     }
     return EMissingLibrary(Sjis::FromUtf8(text));
 }
+
+std::string TerminalMessage(const std::exception& error)
+{
+    return dynamic_cast<const Exception*>(&error) ? Sjis::ToUtf8(error.what()) : std::string(error.what());
+}

@@ -12,6 +12,9 @@ public:
     std::string Message() const { return what(); }
 };
 
+// Any error's message as the terminal shows it: ours are Shift-JIS, a library's are UTF-8 already.
+std::string TerminalMessage(const std::exception& error);
+
 // A table index out of bounds.
 class ERangeError : public Exception {
 public:

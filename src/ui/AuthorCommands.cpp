@@ -6,19 +6,8 @@
 #include "author/StoryOutline.h"
 #include "engine/UnitRK.h"
 #include "platform/Errors.h"
-#include "platform/ShiftJis.h"
 
 #include <cstdlib>
-
-namespace {
-
-// An error of the engine's (Shift-JIS) or of a library (UTF-8), as the terminal shows it.
-std::string Why(const std::exception& e)
-{
-    return dynamic_cast<const Exception*>(&e) ? Sjis::ToUtf8(e.what()) : std::string(e.what());
-}
-
-}  // namespace
 
 int RunCheck(std::ostream& out)
 {
@@ -35,7 +24,7 @@ int RunMap(std::ostream& out, std::ostream& err)
         out << Author::StoryGraph(Author::TOutline(UnitRK::ScriptTable(UnitRK::ReadScriptFile(UnitRK::ScriptPath))));
         return 0;
     } catch (const std::exception& e) {
-        err << "zv_rk: the script does not load (" << Why(e) << "); zv_rk --check tells why\n";
+        err << "zv_rk: the script does not load (" << TerminalMessage(e) << "); zv_rk --check tells why\n";
         return 1;
     }
 }
@@ -46,7 +35,7 @@ std::optional<int> PrepareStart(const std::string& label, std::function<void()>&
     try {
         start = Author::FindStartPoint(label);
     } catch (const std::exception& e) {
-        err << "zv_rk: --start " << label << ": the script does not load (" << Why(e) << ")\n";
+        err << "zv_rk: --start " << label << ": the script does not load (" << TerminalMessage(e) << ")\n";
         return 2;
     }
     if (!start) {

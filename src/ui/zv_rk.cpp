@@ -2,6 +2,7 @@
 // or the player ends it.
 #include "engine/UnitRK.h"
 #include "platform/Application.h"
+#include "platform/Errors.h"
 #include "platform/audio/AudioDevice.h"
 #include "platform/sdl/SdlBackend.h"
 #include "ui/Unit2.h"
@@ -137,7 +138,7 @@ int main(int argc, char** argv)
         }
         app.SetBackend(nullptr);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "zv_rk: %s\n", e.what());
+        std::fprintf(stderr, "zv_rk: %s\n", TerminalMessage(e).c_str());
         app.SetBackend(nullptr);
         status = 1;
     }
