@@ -9,6 +9,7 @@
 // SDL_AUDIODRIVER says otherwise.
 //   bench_startup [--starts N] [PLAYER [STORY-FOLDER]]
 #include "BenchFigure.h"
+#include "XScreen.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -44,16 +45,9 @@ int Starts = 10;
 // On a quiet machine; a busy one is reported, not judged.
 constexpr double GoalMs = 60;
 // A start that shows nothing for this long is given up; slowness alone never ends the bench.
-constexpr int64_t LimitNs = 60'000'000'000;
+constexpr int64_t LimitNs = XLimitNs;
 // Other processes' share of the CPUs under which the machine counts as quiet.
 constexpr double QuietBelowPercent = 10;
-
-int64_t NowNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
-}
 
 double Ms(int64_t ns) { return static_cast<double>(ns) / 1e6; }
 
@@ -65,163 +59,6 @@ double Median(std::vector<double> values)
     size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
-
-// Waits until `fd` is readable or `deadlineNs` passes.
-bool WaitReadable(int fd, int64_t deadlineNs)
-{
-    for (;;) {
-        int64_t left = deadlineNs - NowNs();
-        if (left <= 0)
-            return false;
-        pollfd p{fd, POLLIN, 0};
-        int ready = poll(&p, 1, static_cast<int>(std::min<int64_t>(left / 1'000'000 + 1, 100)));
-        if (ready > 0)
-            return true;
-        if (ready < 0 && errno != EINTR)
-            return false;
-    }
-}
-
-void Stop(pid_t pid)
-{
-    if (pid <= 0)
-        return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-}
-
-// A private X server; its display number comes back through -displayfd.
-struct TXvfb {
-    pid_t Pid = -1;
-    std::string Display;
-
-    bool Start()
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return false;
-        Pid = fork();
-        if (Pid == 0) {
-            close(fds[0]);
-            int null = open("/dev/null", O_WRONLY);
-            dup2(null, 1);
-            dup2(null, 2);
-            std::string fd = std::to_string(fds[1]);
-            // -noreset: the server would otherwise reset each time its last client leaves, and
-            // a start at that moment would meet a server that refuses it.
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-                   "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        char c;
-        while (WaitReadable(fds[0], NowNs() + LimitNs) && read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(fds[0]);
-        if (number.empty())
-            return false;
-        Display = ":" + number;
-        return true;
-    }
-
-    ~TXvfb() { Stop(Pid); }
-};
-
-// What the X server reports about top-level windows and drawing.
-class TScreenWatch {
-public:
-    bool Open(const std::string& name)
-    {
-        Dpy = XOpenDisplay(name.c_str());
-        if (!Dpy)
-            return false;
-        int error = 0;
-        if (!XDamageQueryExtension(Dpy, &DamageEvent, &error))
-            return false;
-        Root = DefaultRootWindow(Dpy);
-        NetWmPid = XInternAtom(Dpy, "_NET_WM_PID", False);
-        XSelectInput(Dpy, Root, SubstructureNotifyMask);
-        // The root's damage takes in every window on it: without a compositor they share its pixels.
-        RootDamage = XDamageCreate(Dpy, Root, XDamageReportNonEmpty);
-        Drain();
-        return true;
-    }
-
-    ~TScreenWatch()
-    {
-        if (Dpy)
-            XCloseDisplay(Dpy);
-    }
-
-    // Waits for a window of `pid` to be mapped and then for the first drawing after that; gives the
-    // times both were seen. SDL's windows have no background for the server to fill when they are
-    // mapped, so that drawing is the player's first frame (the probed starts show it coming after
-    // the frame is handed over). False if `pid` ends or the limit passes first.
-    bool AwaitFirstFrame(pid_t pid, int64_t startNs, int64_t& mappedNs, int64_t& frameNs)
-    {
-        mappedNs = 0;
-        while (true) {
-            while (!XPending(Dpy)) {
-                if (NowNs() - startNs > LimitNs || waitpid(pid, nullptr, WNOHANG) == pid)
-                    return false;
-                WaitReadable(ConnectionNumber(Dpy), NowNs() + 100'000'000);
-            }
-            XEvent event;
-            XNextEvent(Dpy, &event);
-            int64_t now = NowNs();
-            if (event.type == MapNotify && event.xmap.event == Root && !mappedNs) {
-                unsigned long owner = WindowPid(event.xmap.window);
-                // Only the player is a client of this server; a window with no pid yet is its.
-                if (owner == 0 || owner == static_cast<unsigned long>(pid))
-                    mappedNs = now;
-            } else if (event.type == DamageEvent + XDamageNotify) {
-                XDamageSubtract(Dpy, RootDamage, None, None);
-                if (mappedNs) {
-                    frameNs = now;
-                    return true;
-                }
-            }
-        }
-    }
-
-    // Takes in everything the server has done so far (a closed window uncovers the root, which is
-    // drawn again), so that the next start meets a quiet screen.
-    void Drain()
-    {
-        XSync(Dpy, False);
-        while (XPending(Dpy)) {
-            XEvent event;
-            XNextEvent(Dpy, &event);
-            if (event.type == DamageEvent + XDamageNotify)
-                XDamageSubtract(Dpy, RootDamage, None, None);
-        }
-        XSync(Dpy, False);
-    }
-
-private:
-    unsigned long WindowPid(Window window)
-    {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        unsigned long pid = 0;
-        if (XGetWindowProperty(Dpy, window, NetWmPid, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
-                               &data) == Success &&
-            data && format == 32 && count == 1)
-            pid = *reinterpret_cast<unsigned long*>(data);
-        if (data)
-            XFree(data);
-        return pid;
-    }
-
-    Display* Dpy = nullptr;
-    Window Root = 0;
-    Atom NetWmPid = 0;
-    Damage RootDamage = 0;
-    int DamageEvent = 0;
-};
 
 // CPU time of all threads of a running process, from the scheduler's own count.
 double CpuMsOf(pid_t pid)

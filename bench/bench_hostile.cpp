@@ -1,0 +1,229 @@
+// A stranger's story against the real player: for each hostile input (music that is a device or a
+// FIFO, a wave whose header claims hundreds of megabytes, a script of millions of lines, a line of
+// twenty thousand "&"), the player starts in the story's folder on a private Xvfb, is left to it
+// for a few seconds, and is then sent Enter; the figure is its peak memory, and the goal holds only
+// when it also showed a window and answered the key by drawing. A player that grows past 1 GB is
+// stopped there, so that the bench never takes the machine with it.
+//   bench_hostile [PLAYER]
+#include "BenchFigure.h"
+#include "XScreen.h"
+
+#include <X11/keysym.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double GoalMb = 200;
+constexpr double StopAboveMb = 1024;
+// Time the player is left with its input before Enter is sent, and then to answer it.
+constexpr auto LeftAlone = std::chrono::seconds(3);
+constexpr int64_t AnswerLimitNs = 20'000'000'000;
+
+struct THostile {
+    const char* What;
+    std::function<void(const fs::path& dat)> Make;
+};
+
+void Write(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+void Put(std::string& s, uint32_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        s += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// A GSM 6.10 wave as Windows' recorder writes it, whose data chunk claims `dataBytes` bytes of
+// zeros; the file is sparse, so it takes no room on the disk.
+void MakeGsmWave(const fs::path& path, uint32_t dataBytes)
+{
+    std::string h = "RIFF";
+    Put(h, 0, 4);
+    h += "WAVEfmt ";
+    Put(h, 20, 4);
+    for (uint32_t v : {0x31u, 1u})  // GSM 6.10, mono
+        Put(h, v, 2);
+    Put(h, 8000, 4);
+    Put(h, 1625, 4);
+    for (uint32_t v : {65u, 0u, 2u, 320u})  // block align, bits, extra size, samples per block
+        Put(h, v, 2);
+    h += "data";
+    Put(h, dataBytes, 4);
+    Write(path, h);
+    fs::resize_file(path, h.size() + dataBytes);
+}
+
+const std::vector<THostile> Inputs = {
+    {"music that is /dev/zero",
+     [](const fs::path& dat) {
+         std::string up;
+         for (int i = 0; i < 12; ++i)
+             up += "..\\";
+         Write(dat / "1.txt", "#Midi " + up + "dev\\zero\r\nhello\r\nworld\r\n");
+     }},
+    {"music that is a FIFO",
+     [](const fs::path& dat) {
+         mkfifo((dat / "bgm.mid").c_str(), 0600);
+         Write(dat / "1.txt", "#Midi bgm.mid\r\nhello\r\nworld\r\n");
+     }},
+    {"a GSM wave claiming 436 MB",
+     [](const fs::path& dat) {
+         MakeGsmWave(dat / "big.wav", 436'207'655);
+         Write(dat / "1.txt", "#Wave big.wav\r\nhello\r\nworld\r\n");
+     }},
+    {"a 40 MB script of short lines",
+     [](const fs::path& dat) {
+         std::string lines;
+         lines.reserve(40'000'000);
+         while (lines.size() < 40'000'000)
+             lines += "x\n";
+         Write(dat / "1.txt", lines);
+     }},
+    {"a line of 20,000 \"&a\"",
+     [](const fs::path& dat) {
+         std::string line;
+         for (int i = 0; i < 20'000; ++i)
+             line += "&a";
+         Write(dat / "1.txt", line + "\r\nhello\r\n");
+     }},
+};
+
+double RssMbOf(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            double kb = 0;
+            status >> kb;
+            return kb / 1024;
+        }
+        status.ignore(1 << 16, '\n');
+    }
+    return 0;
+}
+
+struct TOutcome {
+    bool Shown = false, Answered = false, Stopped = false;
+    double PeakMb = 0;
+};
+
+pid_t StartPlayer(const std::string& player, const fs::path& story, const std::string& display, const fs::path& config)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(story.c_str()) != 0)
+            _exit(127);
+        setenv("DISPLAY", display.c_str(), 1);
+        unsetenv("SDL_VIDEODRIVER");
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
+        execl(player.c_str(), player.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+TOutcome Feed(const std::string& player, const fs::path& story, const std::string& display, TScreenWatch& watch)
+{
+    TOutcome outcome;
+    const pid_t pid = StartPlayer(player, story, display, story.parent_path() / "config");
+    if (pid < 0)
+        return outcome;
+    // The player's memory, watched all along; past the limit it is stopped.
+    std::atomic<bool> done{false}, stopped{false};
+    std::atomic<double> peak{0};
+    std::thread sampler([&] {
+        while (!done) {
+            const double mb = RssMbOf(pid);
+            peak = std::max(peak.load(), mb);
+            if (mb > StopAboveMb && !stopped.exchange(true))
+                kill(pid, SIGKILL);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    int64_t mappedNs = 0, frameNs = 0;
+    outcome.Shown = watch.AwaitFirstFrame(pid, NowNs(), mappedNs, frameNs);
+    if (outcome.Shown) {
+        std::this_thread::sleep_for(LeftAlone);
+        if (const Window top = watch.TopWindow(); top && !HasEnded(pid)) {
+            watch.SendKey(top, XK_Return);
+            outcome.Answered = watch.AwaitDrawing(pid, AnswerLimitNs);
+        }
+    }
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 100 && !HasEnded(pid); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    kill(pid, SIGKILL);
+    rusage usage{};
+    wait4(pid, nullptr, 0, &usage);
+    done = true;
+    sampler.join();
+    watch.Drain();
+    outcome.Stopped = stopped;
+    outcome.PeakMb = std::max(peak.load(), static_cast<double>(usage.ru_maxrss) / 1024);
+    return outcome;
+}
+
+std::string Verdict(const TOutcome& o)
+{
+    if (o.Stopped)
+        return "NO (stopped past 1 GB)";
+    if (!o.Shown)
+        return "NO (no window within 60 s)";
+    if (!o.Answered)
+        return "NO (Enter not answered within 20 s)";
+    return o.PeakMb < GoalMb ? "yes" : "NO";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string player = argc > 1 ? argv[1] : RK_PLAYER;
+    TXvfb xvfb;
+    if (!xvfb.Start()) {
+        std::printf("not measured: Xvfb does not start (Debian: xvfb)\n");
+        return 0;
+    }
+    TScreenWatch watch;
+    if (!watch.Open(xvfb.Display)) {
+        std::printf("not measured: cannot watch display %s\n", xvfb.Display.c_str());
+        return 0;
+    }
+    char pattern[] = "/tmp/rk-hostile-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        std::printf("not measured: no temporary folder\n");
+        return 0;
+    }
+    const fs::path root = pattern;
+    int n = 0;
+    for (const THostile& input : Inputs) {
+        const fs::path story = root / ("story" + std::to_string(++n));
+        fs::create_directories(story / "dat");
+        input.Make(story / "dat");
+        const TOutcome o = Feed(player, story, xvfb.Display, watch);
+        std::printf("%s: window %s, Enter %s, peak %.1f MB%s\n", input.What, o.Shown ? "shown" : "not shown",
+                    o.Answered ? "answered" : "not answered", o.PeakMb, o.Stopped ? " (stopped)" : "");
+        std::printf("figure | peak memory of the player fed %s, answering Enter | %.1f MB | under %g MB | %s\n",
+                    input.What, o.PeakMb, GoalMb, Verdict(o).c_str());
+        std::fflush(stdout);
+        fs::remove_all(story);
+    }
+    fs::remove_all(root);
+    return 0;
+}
