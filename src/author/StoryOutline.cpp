@@ -113,6 +113,12 @@ int TOutline::FindLabel(const std::string& label, int from) const
     return lines.front() < from ? lines.front() : -1;
 }
 
+int TOutline::FirstLabel(const std::string& label) const
+{
+    auto found = LabelLines.find(label);
+    return found == LabelLines.end() ? -1 : found->second.front();
+}
+
 TMenu TOutline::Menu(int line) const
 {
     TMenu menu;

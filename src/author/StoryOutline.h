@@ -74,6 +74,8 @@ public:
     // The label line a jump from line `from` to `label` lands on, searching as the player does:
     // the lines after `from`, then from the top; -1 when there is none.
     int FindLabel(const std::string& label, int from) const;
+    // The first label line of `label` in the script; -1 when there is none.
+    int FirstLabel(const std::string& label) const;
     // The menu a step working on `line` shows (no choices when it shows none).
     TMenu Menu(int line) const;
     // Where one step started with the current line at `line` can lead.

@@ -252,6 +252,19 @@ TEST_F(StoryToolsTest, PictureAndMusicOnTheWayToALabel)
     EXPECT_FALSE(Author::FindStartPoint("@nowhere").has_value());
 }
 
+TEST_F(StoryToolsTest, StartFindsTheFirstLineOfALabelEvenOnTheScriptsFirstLine)
+{
+    TTempFolder folder;
+    folder.Write("dat/1.txt", ScriptOf({"@top", "hello", "#Goto @top"}));
+    auto top = Author::FindStartPoint("@top");
+    ASSERT_TRUE(top.has_value());
+    EXPECT_EQ(top->LabelLine, 0);
+    folder.Write("dat/1.txt", ScriptOf({"@top", "hello", "@top", "again", "#Goto @top"}));
+    top = Author::FindStartPoint("top");
+    ASSERT_TRUE(top.has_value());
+    EXPECT_EQ(top->LabelLine, 0) << "the first of two";
+}
+
 namespace {
 
 // Where each step leads, as "-> 12", "-> 12 by はい", "end", "stop" or "fails at 7", with the
