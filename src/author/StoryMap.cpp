@@ -70,8 +70,8 @@ private:
             Ends.insert(to);
     }
 
-    // The edges of the menu shown at `line`; gives the line the section goes on with. A menu
-    // that fails to read never shows, and the player stays on the failing line.
+    // The edges of the menu shown at `line`; gives the line the section goes on with, past the
+    // menu. A menu that fails to read never shows, and the player stays on the failing line.
     int WriteMenu(const std::string& node, int line, bool& falls)
     {
         const TMenu menu = Outline.Menu(line);
@@ -108,7 +108,7 @@ private:
             if (info.Kind == TLineKind::Message && text.empty())
                 text = Utf8(Outline.Lines()[static_cast<size_t>(line)]);
             if (info.Kind == TLineKind::Choice) {
-                line = WriteMenu(node, line, falls);
+                line = WriteMenu(node, info.Menu, falls);
                 continue;
             }
             if (info.Kind == TLineKind::Command) {
