@@ -69,20 +69,20 @@ bool TOutline::IsCommandStep(int line) const
 void TOutline::Read()
 {
     for (int line = 0; line < Count();) {
-        TLineInfo& info = Infos[static_cast<size_t>(line)];
-        if (UnitRK::IsBreakLine(Table[static_cast<size_t>(line)]))
-            info.Kind = TLineKind::Break;
-        else if (IsCommandStep(line))
-            info.Kind = TLineKind::Command;
-        else {
-            line = ReadMenuLines(line);
-            continue;
+        TLineKind& kind = Infos[static_cast<size_t>(line)].Kind;
+        if (UnitRK::IsBreakLine(Table[static_cast<size_t>(line)])) {
+            kind = TLineKind::Break;
+            ++line;
+        } else if (IsCommandStep(line)) {
+            kind = TLineKind::Command;
+            ++line;
+        } else {
+            line = ReadMenuOrText(line);
         }
-        ++line;
     }
 }
 
-int TOutline::ReadMenuLines(int line)
+int TOutline::ReadMenuOrText(int line)
 {
     const TMenu menu = Menu(line);
     for (const UnitRK::TMenuChoice& choice : menu.Choices) {

@@ -93,8 +93,9 @@ private:
     // Gives each line its kind, reading down the script as the player does; the lines a step
     // can start at are among those this reading starts at, as a jump lands after a label line.
     void Read();
-    // Where the reading goes on after the menu a step at `line` shows.
-    int ReadMenuLines(int line);
+    // Reads a step at `line` that runs no command: a menu, or a line of text. Gives the line the
+    // reading goes on with.
+    int ReadMenuOrText(int line);
     bool IsCommandStep(int line) const;
     void Walk();
 
