@@ -1,5 +1,6 @@
-// The author's tools on whole stories: the demo (clean, and its map), and a story that holds every
-// fault the checker knows once.
+// The author's tools on whole stories: the demo (clean, and its map), a story that holds every
+// fault the checker knows once, and the outline of stories that trip a second reading of the
+// script, step by step against the engine itself.
 #include "EngineFixture.h"
 #include "author/StartPoint.h"
 #include "author/StoryCheck.h"
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
