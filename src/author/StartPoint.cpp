@@ -26,7 +26,7 @@ std::optional<TStartPoint> FindStartPoint(const std::string& label)
     const std::string wanted = Sjis::FromUtf8(label.rfind('@', 0) == 0 ? label : "@" + label);
     const TOutline outline(UnitRK::ScriptTable(UnitRK::ReadScriptFile(UnitRK::ScriptPath)));
     TStartPoint start;
-    start.LabelLine = outline.FindLabel(wanted, 0);
+    start.LabelLine = outline.FirstLabel(wanted);
     if (start.LabelLine < 0)
         return std::nullopt;
     const std::string shown = Sjis::ToUtf8(wanted);

@@ -1,5 +1,6 @@
-// Where "--start @label" begins: the label line a #Goto from the top of the story reaches, with
-// the picture and music that every path from the start to it agrees on.
+// Where "--start @label" begins: the first line of that label in the script (a #Goto from the top
+// would pass over a label on the first line and reach a second one first), with the picture and
+// music that every path from the start to it agrees on.
 #pragma once
 
 #include <optional>

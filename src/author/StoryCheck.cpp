@@ -33,7 +33,6 @@ constexpr int NarrowColumn = 72;
 constexpr int WideColumn = 148;
 constexpr int MessageFontHeight = 13;
 constexpr int ChoiceFontHeight = 12;
-constexpr int MenuSize = 6;
 
 std::string Utf8(const std::string& sjis) { return Sjis::ToUtf8(sjis); }
 std::string Native(const std::string& windowsPath) { return Sjis::ToUtf8(NativePath(windowsPath)); }
@@ -195,31 +194,37 @@ private:
     void CheckChoice(const TOutline& outline, int i, const TLineInfo& info)
     {
         const int line = i + 1;
-        const bool runStart = i == 0 || outline.Info(i - 1).Kind != TLineKind::Choice;
-        if (runStart) {
-            int run = 0;
-            while (i + run < outline.Count() && outline.Info(i + run).Kind == TLineKind::Choice)
-                ++run;
-            if (run == MenuSize + 1)
-                Say(line + MenuSize, TSeverity::Warning,
-                    "a menu holds six choices: this line is not part of the menu above");
-            else if (run > MenuSize)
-                Say(line + MenuSize, TSeverity::Warning,
-                    "a menu holds six choices: this line and the " + std::to_string(run - MenuSize - 1) +
-                        " after it are not part of the menu above");
-            // Menus as the player cuts the run; the columns narrow from the fourth choice on.
-            for (int first = i; first < i + run; first += MenuSize) {
-                const int count = std::min(MenuSize, i + run - first);
-                const int column = count > MenuSize / 2 ? NarrowColumn : WideColumn;
-                for (int k = first; k < first + count; ++k)
-                    CheckCaption(outline.Info(k).Caption, k + 1, column);
-            }
-        }
-        const std::vector<int> menu = outline.Menu(i);
-        if (outline.FindLabel(info.Target, i) < 0 && !menu.empty())
+        if (info.Menu == i)
+            CheckMenu(outline, i);
+        if (info.Command != TCommand::None)
+            Say(line, TSeverity::Warning,
+                "the player shows this command as the choice \"" + Utf8(info.Caption) +
+                    "\" and does not run it: after a menu's first choice, every line with an \"@\" is a choice");
+        if (outline.FindLabel(info.Target, i) < 0)
             Say(line, TSeverity::Error,
                 "choice " + Utf8(info.Caption) + " targets " + Utf8(info.Target) +
                     ", which has no label line: the player goes on after the menu");
+    }
+
+    // The menu shown at `first`: its captions in its columns, and choice lines after six.
+    void CheckMenu(const TOutline& outline, int first)
+    {
+        const std::vector<UnitRK::TMenuChoice> choices = outline.Menu(first).Choices;
+        const int column = static_cast<int>(choices.size()) > UnitRK::MenuCapacity / 2 ? NarrowColumn : WideColumn;
+        for (const UnitRK::TMenuChoice& choice : choices)
+            CheckCaption(choice.Caption, static_cast<int>(choice.Line) + 1, column);
+        if (first > 0 && outline.Info(first - 1).Kind == TLineKind::Choice)
+            return;  // told at the first menu of the run
+        int run = 0;
+        while (first + run < outline.Count() && outline.Info(first + run).Kind == TLineKind::Choice)
+            ++run;
+        const int extra = first + UnitRK::MenuCapacity + 1;
+        if (run == UnitRK::MenuCapacity + 1)
+            Say(extra, TSeverity::Warning, "a menu holds six choices: this line is not part of the menu above");
+        else if (run > UnitRK::MenuCapacity)
+            Say(extra, TSeverity::Warning,
+                "a menu holds six choices: this line and the " + std::to_string(run - UnitRK::MenuCapacity - 1) +
+                    " after it are not part of the menu above");
     }
 
     void CheckMessage(const std::string& text, int line)

@@ -70,6 +70,24 @@ private:
             Ends.insert(to);
     }
 
+    // The edges of the menu shown at `line`; gives the line the section goes on with, past the
+    // menu. A menu that fails to read never shows, and the player stays on the failing line.
+    int WriteMenu(const std::string& node, int line, bool& falls)
+    {
+        const TMenu menu = Outline.Menu(line);
+        if (menu.FailsAt >= 0)
+            return menu.FailsAt;
+        bool allJump = true;
+        for (const TStep& step : Outline.Steps(line)) {
+            if (step.Jump)
+                Edge(node, NodeOf(step.To - 1), "label=" + Quoted(Utf8(step.Choice)));
+            else
+                allJump = false;
+        }
+        falls = !allJump;
+        return static_cast<int>(menu.Choices.back().Line) + 1;
+    }
+
     void WriteSection(size_t index)
     {
         const int first = Starts[index];
@@ -83,24 +101,14 @@ private:
         bool falls = true;
         for (int line = first; line < next && falls;) {
             const TLineInfo& info = Outline.Info(line);
-            if (info.Fails) {
+            if (info.Fails && info.Kind == TLineKind::Message) {
                 falls = false;
                 break;
             }
             if (info.Kind == TLineKind::Message && text.empty())
                 text = Utf8(Outline.Lines()[static_cast<size_t>(line)]);
             if (info.Kind == TLineKind::Choice) {
-                const std::vector<int> menu = Outline.Menu(line);
-                bool allJump = true;
-                for (const TStep& step : Outline.Steps(line)) {
-                    std::string label = "label=" + Quoted(Utf8(step.Choice));
-                    if (step.Jump)
-                        Edge(node, NodeOf(step.To - 1), label);
-                    else
-                        allJump = false;
-                }
-                falls = !allJump;
-                line = menu.back() + 1;
+                line = WriteMenu(node, info.Menu, falls);
                 continue;
             }
             if (info.Kind == TLineKind::Command) {

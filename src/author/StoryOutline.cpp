@@ -25,36 +25,19 @@ void TSetting::Join(const TSetting& other)
 
 namespace {
 
-TLineInfo Describe(const std::string& line)
-{
-    TLineInfo info;
-    if (UnitRK::IsBreakLine(line)) {
-        info.Kind = TLineKind::Break;
-        return info;
-    }
-    info.Command = UnitRK::CommandOf(line, info.Arg);
-    if (info.Command != TCommand::None) {
-        info.Kind = TLineKind::Command;
-        return info;
-    }
-    try {
-        if (UnitRK::ChoiceOf(line, info.Caption, info.Target))
-            info.Kind = TLineKind::Choice;
-    } catch (const ERangeError&) {
-        info.Fails = true;
-    }
-    return info;
-}
-
+// The picture and music after a step that runs the command `info` holds.
 TMediaState After(const TMediaState& state, const TLineInfo& info)
 {
     TMediaState next = state;
-    if (info.Kind == TLineKind::Command && info.Command == TCommand::Cg)
+    if (info.Command == TCommand::Cg)
         next.Cg = TSetting{TSetting::Known, info.Arg};
-    if (info.Kind == TLineKind::Command && info.Command == TCommand::Midi)
+    if (info.Command == TCommand::Midi)
         next.Midi = TSetting{TSetting::Known, info.Arg};
     return next;
 }
+
+// An empty string for a line past the table, which ends in "#End" and so never lets a menu go on.
+const std::string NoLine;
 
 }  // namespace
 
@@ -62,21 +45,59 @@ TOutline::TOutline(std::vector<std::string> table) : Table(std::move(table))
 {
     if (Table.empty() || Table.back() != "#End")
         Table.push_back("#End");  // as the loader closes every table
-    Infos.reserve(Table.size());
-    for (size_t i = 0; i < Table.size(); ++i)
+    Infos.resize(Table.size());
+    for (size_t i = 0; i < Table.size(); ++i) {
         if (UnitRK::IsLabelMark(Table[i], 1))
             LabelLines[Table[i]].push_back(static_cast<int>(i));
-    for (const std::string& line : Table) {
         try {
-            Infos.push_back(Describe(line));
+            Infos[i].Command = UnitRK::CommandOf(Table[i], Infos[i].Arg);
         } catch (const ERangeError&) {
             // More than 16 words: the loader refuses the script; the walk takes the line as text.
-            TLineInfo info;
-            info.TooManyWords = true;
-            Infos.push_back(info);
+            Infos[i].TooManyWords = true;
         }
     }
+    Read();
     Walk();
+}
+
+bool TOutline::IsCommandStep(int line) const
+{
+    const TLineInfo& info = Info(line);
+    return !info.TooManyWords && info.Command != TCommand::None;
+}
+
+void TOutline::Read()
+{
+    for (int line = 0; line < Count();) {
+        TLineKind& kind = Infos[static_cast<size_t>(line)].Kind;
+        if (UnitRK::IsBreakLine(Table[static_cast<size_t>(line)])) {
+            kind = TLineKind::Break;
+            ++line;
+        } else if (IsCommandStep(line)) {
+            kind = TLineKind::Command;
+            ++line;
+        } else {
+            line = ReadMenuOrText(line);
+        }
+    }
+}
+
+int TOutline::ReadMenuOrText(int line)
+{
+    const TMenu menu = Menu(line);
+    for (const UnitRK::TMenuChoice& choice : menu.Choices) {
+        TLineInfo& info = Infos[static_cast<size_t>(choice.Line)];
+        info.Kind = TLineKind::Choice;
+        info.Caption = choice.Caption;
+        info.Target = choice.Target;
+        info.Menu = line;
+    }
+    if (menu.FailsAt >= 0) {
+        Infos[static_cast<size_t>(menu.FailsAt)].Fails = true;
+        // The player stays on the failing line, and the next click steps from it.
+        return menu.FailsAt == line ? line + 1 : menu.FailsAt;
+    }
+    return line + std::max<int>(1, static_cast<int>(menu.Choices.size()));
 }
 
 int TOutline::FindLabel(const std::string& label, int from) const
@@ -92,11 +113,27 @@ int TOutline::FindLabel(const std::string& label, int from) const
     return lines.front() < from ? lines.front() : -1;
 }
 
-std::vector<int> TOutline::Menu(int line) const
+int TOutline::FirstLabel(const std::string& label) const
 {
-    std::vector<int> menu;
-    for (int i = line; i < Count() && menu.size() < 6 && Info(i).Kind == TLineKind::Choice; ++i)
-        menu.push_back(i);
+    auto found = LabelLines.find(label);
+    return found == LabelLines.end() ? -1 : found->second.front();
+}
+
+TMenu TOutline::Menu(int line) const
+{
+    TMenu menu;
+    if (line >= Count() || UnitRK::IsBreakLine(Table[static_cast<size_t>(line)]) || IsCommandStep(line) ||
+        Info(line).TooManyWords)
+        return menu;
+    const auto lineAt = [this](int64_t i) -> const std::string& {
+        return i < Count() ? Table[static_cast<size_t>(i)] : NoLine;
+    };
+    try {
+        UnitRK::ReadMenu(lineAt, line, UnitRK::MenuCapacity,
+                         [&menu](int, const UnitRK::TMenuChoice& choice) { menu.Choices.push_back(choice); });
+    } catch (const ERangeError&) {
+        menu.FailsAt = line + static_cast<int>(menu.Choices.size());
+    }
     return menu;
 }
 
@@ -113,9 +150,7 @@ std::vector<TStep> TOutline::Steps(int line) const
         return {TStep::Ending(TStep::End, line)};
     const int at = StepLine(line);
     const TLineInfo& info = Info(at);
-    if (info.Fails)
-        return {TStep::Ending(TStep::Stuck, at)};
-    if (info.Kind == TLineKind::Command) {
+    if (IsCommandStep(at)) {
         switch (info.Command) {
         case TCommand::End:
             return {TStep::Ending(TStep::End, at)};
@@ -132,19 +167,21 @@ std::vector<TStep> TOutline::Steps(int line) const
             return {TStep::Next(at + 1, at)};
         }
     }
-    if (info.Kind == TLineKind::Choice) {
-        std::vector<TStep> steps;
-        const std::vector<int> menu = Menu(at);
-        const int last = menu.back();
-        for (int choice : menu) {
-            int target = FindLabel(Info(choice).Target, last);
-            TStep step = target >= 0 ? TStep::JumpTo(target + 1, choice) : TStep::Next(last + 1, choice);
-            step.Choice = Info(choice).Caption;
-            steps.push_back(step);
-        }
-        return steps;
+    const TMenu menu = Menu(at);
+    if (menu.FailsAt >= 0)
+        return {TStep::Ending(TStep::Stuck, menu.FailsAt), TStep::Next(menu.FailsAt, menu.FailsAt)};
+    if (menu.Choices.empty())
+        return {TStep::Next(at + 1, at)};
+    std::vector<TStep> steps;
+    const int last = static_cast<int>(menu.Choices.back().Line);
+    for (const UnitRK::TMenuChoice& choice : menu.Choices) {
+        const int from = static_cast<int>(choice.Line);
+        const int target = FindLabel(choice.Target, last);
+        TStep step = target >= 0 ? TStep::JumpTo(target + 1, from) : TStep::Next(last + 1, from);
+        step.Choice = choice.Caption;
+        steps.push_back(step);
     }
-    return {TStep::Next(at + 1, at)};
+    return steps;
 }
 
 void TOutline::Walk()
@@ -167,9 +204,12 @@ void TOutline::Walk()
             Media[static_cast<size_t>(i)].Cg.Join(in.Cg);
             Media[static_cast<size_t>(i)].Midi.Join(in.Midi);
         }
-        for (int choice : Menu(at))
-            ReachedLines[static_cast<size_t>(choice)] = true;
-        const TMediaState out = After(in, Info(at));
+        const TMenu menu = Menu(at);
+        for (const UnitRK::TMenuChoice& choice : menu.Choices)
+            ReachedLines[static_cast<size_t>(choice.Line)] = true;
+        if (menu.FailsAt >= 0)
+            ReachedLines[static_cast<size_t>(menu.FailsAt)] = true;
+        const TMediaState out = IsCommandStep(at) ? After(in, Info(at)) : in;
         for (const TStep& step : Steps(line)) {
             if (step.Kind != TStep::Line || step.To >= Count())
                 continue;

@@ -13,18 +13,29 @@
 
 namespace Author {
 
+// What a line is to the player reading down the script: a break line, the line of a step that
+// runs a command, a choice of the menu a step shows, or the line of a step that shows text.
 enum class TLineKind { Break, Command, Choice, Message };
 
 struct TLineInfo {
     TLineKind Kind = TLineKind::Message;
-    UnitRK::TCommand Command = UnitRK::TCommand::None;
-    std::string Arg;              // a command's argument (Shift-JIS)
-    std::string Caption, Target;  // a choice's (Shift-JIS)
-    bool Fails = false;           // stepping onto it raises the range error (16 or more "@")
-    bool TooManyWords = false;    // more than 16 words: the loader refuses the script (taken as text)
+    UnitRK::TCommand Command = UnitRK::TCommand::None;  // the command the line holds, whatever its kind
+    std::string Arg;                                    // a command's argument (Shift-JIS)
+    std::string Caption, Target;                        // a choice's (Shift-JIS)
+    int Menu = -1;                                      // a choice's: the line of its menu's first choice
+    bool Fails = false;                                 // reading it raises the range error (16 or more "@")
+    bool TooManyWords = false;  // more than 16 words: the loader refuses the script (taken as text)
 };
 
-// Where a step can lead.
+// The menu a step shows: its choices, as the player reads them. When a line of it raises the
+// range error, the menu never shows: Choices holds those read before that line.
+struct TMenu {
+    std::vector<UnitRK::TMenuChoice> Choices;
+    int FailsAt = -1;  // the line that raises the range error, if any
+};
+
+// Where a step can lead. A step that raises the range error (Stuck, at line Via) leaves the
+// player on that line, so it comes with a Line step to it: the next click tries it again.
 struct TStep {
     enum TKind { Line, End, Stop, Stuck } Kind = Line;
     int To = 0;          // the next line index, for Line
@@ -63,8 +74,10 @@ public:
     // The label line a jump from line `from` to `label` lands on, searching as the player does:
     // the lines after `from`, then from the top; -1 when there is none.
     int FindLabel(const std::string& label, int from) const;
-    // The choice lines a menu shown at `line` takes: up to six in a row (empty when none).
-    std::vector<int> Menu(int line) const;
+    // The first label line of `label` in the script; -1 when there is none.
+    int FirstLabel(const std::string& label) const;
+    // The menu a step working on `line` shows (no choices when it shows none).
+    TMenu Menu(int line) const;
     // Where one step started with the current line at `line` can lead.
     std::vector<TStep> Steps(int line) const;
     // The line a step started at `line` works on, past the break lines it skips.
@@ -77,6 +90,13 @@ public:
     const TMediaState& MediaAt(int line) const { return Media[static_cast<size_t>(line)]; }
 
 private:
+    // Gives each line its kind, reading down the script as the player does; the lines a step
+    // can start at are among those this reading starts at, as a jump lands after a label line.
+    void Read();
+    // Reads a step at `line` that runs no command: a menu, or a line of text. Gives the line the
+    // reading goes on with.
+    int ReadMenuOrText(int line);
+    bool IsCommandStep(int line) const;
     void Walk();
 
     std::vector<std::string> Table;

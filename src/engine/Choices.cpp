@@ -25,29 +25,41 @@ bool ChoiceOf(const std::string& line, std::string& caption, std::string& target
     return true;
 }
 
+int ReadMenu(const std::function<const std::string&(int64_t line)>& lineAt, int64_t first, int most,
+             const std::function<void(int index, const TMenuChoice& choice)>& take)
+{
+    TMenuChoice choice;
+    int i = 0;
+    for (; i < most; ++i) {
+        choice.Line = first + i;
+        if (!ChoiceOf(lineAt(choice.Line), choice.Caption, choice.Target))
+            break;
+        take(i, choice);
+    }
+    return i;
+}
+
 bool ShowChoices()
 {
-    std::string caption, target;
-    int i = 0;
-    while (i <= Rk.MaxChoice) {
-        if (!ChoiceOf(Rk.ScriptLines[Rk.CurLine], caption, target))
-            break;
+    const auto lineAt = [](int64_t line) -> const std::string& { return Rk.ScriptLines[line]; };
+    // Each choice is put up as it is read: a line that fails leaves those before it captioned
+    // and CurLine on it, and a save made then records them so.
+    const int count = ReadMenu(lineAt, Rk.CurLine, Rk.MaxChoice + 1, [](int i, const TMenuChoice& choice) {
         if (i == (Rk.MaxChoice + 1) / 2) {
             // The fourth choice switches the menu to two columns.
             for (int k = 0; k < i; ++k)
                 Rk.ChoiceLabels[k]->Width = Rk.NarrowWidth;
         }
-        Rk.ChoiceLabels[i]->Caption = caption;
-        Rk.ChoiceTargets[i] = target;
+        Rk.ChoiceLabels[i]->Caption = choice.Caption;
+        Rk.ChoiceTargets[i] = choice.Target;
         ++Rk.CurLine;
-        ++i;
-    }
-    if (i == 0)
+    });
+    if (count == 0)
         return false;
     --Rk.CurLine;
     Rk.Choosing = true;
     ClearMessage();
-    for (int k = 0; k < i; ++k)
+    for (int k = 0; k < count; ++k)
         Rk.ChoiceLabels[k]->Visible = true;
     return true;
 }

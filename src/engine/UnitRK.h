@@ -123,6 +123,21 @@ TCommand CommandOf(const std::string& line, std::string& arg);
 // word after the "@"). Raises the range error for 16 or more "@".
 bool ChoiceOf(const std::string& line, std::string& caption, std::string& target);
 
+// The choices a menu holds: one for each of the window's choice labels.
+constexpr int MenuCapacity = 6;
+// One choice of a menu, read from script line `Line`.
+struct TMenuChoice {
+    int64_t Line = 0;
+    std::string Caption, Target;
+};
+// The menu a step shows at line `first` when that line is no command: the choice lines in a row
+// from it (ChoiceOf), at most `most`. Only the step's own line is tried as a command; the lines
+// after it count as choices by their shape alone, so "#Goto @x" there is a choice captioned
+// "#Goto ". Calls `take` for each choice as it is read, numbered from 0, so that a line with 16 or
+// more "@" raises the range error with the choices before it taken. Returns how many there are.
+int ReadMenu(const std::function<const std::string&(int64_t line)>& lineAt, int64_t first, int most,
+             const std::function<void(int index, const TMenuChoice& choice)>& take);
+
 // Interpreter.
 void SetLimits(int maxMsgLines, int maxChoice, int narrowWidth, int wideWidth);
 void BindControls(TLabel* labMain, TImage* image1, const std::vector<TLabel*>& choiceLabels, TPanel* panelCg,

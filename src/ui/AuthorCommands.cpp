@@ -7,6 +7,7 @@
 #include "engine/UnitRK.h"
 #include "platform/Errors.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 int RunCheck(std::ostream& out)
@@ -15,7 +16,11 @@ int RunCheck(std::ostream& out)
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     const Author::TCheckReport report = Author::CheckStory();
     Author::PrintReport(report, out);
-    return report.Diagnostics.empty() ? 0 : 1;
+    // Notes only inform (a name found in another letter case, a script read as UTF-8).
+    const bool problems =
+        std::any_of(report.Diagnostics.begin(), report.Diagnostics.end(),
+                    [](const Author::TDiagnostic& d) { return d.Severity != Author::TSeverity::Note; });
+    return problems ? 1 : 0;
 }
 
 int RunMap(std::ostream& out, std::ostream& err)

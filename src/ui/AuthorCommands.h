@@ -7,7 +7,8 @@
 #include <ostream>
 #include <string>
 
-// zv_rk --check: one diagnostic a line on `out`; the exit status, 0 when nothing was found.
+// zv_rk --check: one diagnostic a line on `out`; the exit status, 0 when it found no error or
+// warning.
 int RunCheck(std::ostream& out);
 
 // zv_rk --map: the story's graph on `out`; the exit status.

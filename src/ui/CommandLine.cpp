@@ -39,9 +39,11 @@ void DeclareOptions(CLI::App& app, TCommandLine& line, std::string& scale)
     app.add_flag("-f,--fullscreen")->description("Play full screen (F11 and Alt+Enter toggle it while playing)");
     app.add_flag("-w,--window")->description("Play in a window");
     // For authors: two terminal tools that open no window, and a start in the middle of the story.
-    CLI::Option* check = app.add_flag("--check", line.Check,
-                                      "Report everything the player would trip on in the story, one line each "
-                                      "(file:line: error|warning|note: text), and exit: 0 when clean, 1 otherwise");
+    CLI::Option* check =
+        app.add_flag("--check", line.Check,
+                     "Report everything the player would trip on in the story, one line each "
+                     "(file:line: error|warning|note: text), and exit: 0 when there is no error or warning, 1 "
+                     "otherwise");
     CLI::Option* map = app.add_flag("--map", line.Map,
                                     "Print the story's structure as a Graphviz graph and exit "
                                     "(zv_rk --map STORY | dot -Tsvg > story.svg)");

@@ -1,5 +1,6 @@
-// The author's tools on whole stories: the demo (clean, and its map), and a story that holds every
-// fault the checker knows once.
+// The author's tools on whole stories: the demo (clean, and its map), a story that holds every
+// fault the checker knows once, and the outline of stories that trip a second reading of the
+// script, step by step against the engine itself.
 #include "EngineFixture.h"
 #include "author/StartPoint.h"
 #include "author/StoryCheck.h"
@@ -10,9 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -182,6 +185,18 @@ TEST_F(StoryToolsTest, ScriptsThatReadAsOneLineAreNamed)
     EXPECT_EQ(printed.str().rfind("dat/1.txt: error: the script is missing", 0), 0u) << printed.str();
 }
 
+TEST_F(StoryToolsTest, ACommandLineInsideAMenuIsTheChoiceThePlayerShows)
+{
+    TTempFolder folder;
+    folder.Write("dat/1.txt", ScriptOf({"Pick one", "Yes@yes", "No@no", "#Goto @other", "@yes", "yes", "#End", "@no",
+                                        "no", "#End", "@other", "other", "more", "#End"}));
+    EXPECT_EQ(Joined(Lines(Author::CheckStory())),
+              "4: warning: the player shows this command as the choice \"#Goto \" and does not run it: after a "
+              "menu's first choice, every line with an \"@\" is a choice\n");
+    const std::string dot = Author::StoryGraph(CurrentOutline());
+    EXPECT_NE(dot.find("n0 -> n10 [label=\"#Goto \"];"), std::string::npos) << dot;
+}
+
 TEST_F(StoryToolsTest, TheDemosMapHasTheEdgesItsScriptDefinesAndDotDrawsIt)
 {
     InDemo();
@@ -237,4 +252,136 @@ TEST_F(StoryToolsTest, PictureAndMusicOnTheWayToALabel)
     ASSERT_EQ(meet->Notes.size(), 1u);
     EXPECT_EQ(meet->Notes[0], "the picture differs on the ways to @meet: starting without one");
     EXPECT_FALSE(Author::FindStartPoint("@nowhere").has_value());
+}
+
+TEST_F(StoryToolsTest, StartFindsTheFirstLineOfALabelEvenOnTheScriptsFirstLine)
+{
+    TTempFolder folder;
+    folder.Write("dat/1.txt", ScriptOf({"@top", "hello", "#Goto @top"}));
+    auto top = Author::FindStartPoint("@top");
+    ASSERT_TRUE(top.has_value());
+    EXPECT_EQ(top->LabelLine, 0);
+    folder.Write("dat/1.txt", ScriptOf({"@top", "hello", "@top", "again", "#Goto @top"}));
+    top = Author::FindStartPoint("top");
+    ASSERT_TRUE(top.has_value());
+    EXPECT_EQ(top->LabelLine, 0) << "the first of two";
+}
+
+namespace {
+
+// Where each step leads, as "-> 12", "-> 12 by はい", "end", "stop" or "fails at 7", with the
+// line the next step starts at (-1 for none).
+using TWays = std::map<std::string, int>;
+
+// The outline against the engine itself: from every line the engine reaches from the start, the
+// step the engine takes (driven through Advance and SelectChoice) is the step the outline gives,
+// and the lines the engine passes are those the outline calls reached.
+class StoryOutlineTest : public EngineTest {
+protected:
+    void ExpectOutlineIsEngine(const std::vector<std::string>& story)
+    {
+        WriteScript(story);
+        ASSERT_TRUE(BindAndLoad());
+        const Author::TOutline outline = CurrentOutline();
+        std::vector<bool> reached(outline.Count(), false);
+        std::set<int> seen;
+        std::deque<int> work{0};
+        while (!work.empty()) {
+            const int line = work.front();
+            work.pop_front();
+            if (!seen.insert(line).second)
+                continue;
+            int last = line;
+            const TWays ways = EngineWays(line, last);
+            for (int i = line; i <= last; ++i)
+                reached[static_cast<size_t>(i)] = true;
+            EXPECT_EQ(ways, OutlineWays(outline, line)) << "a step from line " << line + 1 << " of\n" << Joined(story);
+            for (const auto& [way, next] : ways)
+                if (next >= 0)
+                    work.push_back(next);
+        }
+        EXPECT_EQ(reached, outline.Reached()) << Joined(story);
+    }
+
+private:
+    // One step of the engine from `line`; `last` is set to the last line it reads.
+    TWays EngineWays(int line, int& last)
+    {
+        Application().Reset();
+        UnitRK::Rk.CurLine = line;
+        UnitRK::Rk.AutoNext = UnitRK::Rk.Stopped = UnitRK::Rk.Choosing = false;
+        UnitRK::HideChoices();
+        last = line;
+        while (UnitRK::IsBreakLine(UnitRK::Rk.ScriptLines[last]))
+            ++last;
+        try {
+            UnitRK::Advance();
+        } catch (const ERangeError&) {
+            last = UnitRK::Rk.CurLine;  // the next click tries the failing line again
+            return {{"fails at " + std::to_string(last + 1), -1}, {"-> " + std::to_string(last + 1), last}};
+        }
+        Pump();
+        if (Application().Terminated())
+            return {{"end", -1}};
+        if (UnitRK::Rk.Stopped)
+            return {{"stop", -1}};
+        if (!UnitRK::Rk.Choosing)
+            return {{"-> " + std::to_string(UnitRK::Rk.CurLine + 1), UnitRK::Rk.CurLine}};
+        last = UnitRK::Rk.CurLine - 1;
+        std::vector<std::string> captions;
+        for (const auto& label : Choices)
+            if (label->Visible)
+                captions.push_back(U(label->Caption));
+        TWays ways;
+        for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
+            const std::string& caption = captions[static_cast<size_t>(i)];
+            UnitRK::Rk.CurLine = last + 1;
+            UnitRK::Rk.Choosing = true;
+            UnitRK::SelectChoice(i);
+            ways["-> " + std::to_string(UnitRK::Rk.CurLine + 1) + " by " + caption] = UnitRK::Rk.CurLine;
+        }
+        return ways;
+    }
+
+    static TWays OutlineWays(const Author::TOutline& outline, int line)
+    {
+        TWays ways;
+        for (const Author::TStep& step : outline.Steps(line)) {
+            switch (step.Kind) {
+            case Author::TStep::Line:
+                ways["-> " + std::to_string(step.To + 1) + (step.Choice.empty() ? "" : " by " + U(step.Choice))] =
+                    step.To;
+                break;
+            case Author::TStep::End:
+                ways["end"] = -1;
+                break;
+            case Author::TStep::Stop:
+                ways["stop"] = -1;
+                break;
+            case Author::TStep::Stuck:
+                ways["fails at " + std::to_string(step.Via + 1)] = -1;
+                break;
+            }
+        }
+        return ways;
+    }
+};
+
+}  // namespace
+
+TEST_F(StoryOutlineTest, EveryStepIsTheEnginesStep)
+{
+    const std::string at16 = std::string(16, '@');
+    // A command line after a menu's first choice is a choice.
+    ExpectOutlineIsEngine({"Pick one", "Yes@yes", "No@no", "#Goto @other", "@yes", "yes", "#End", "@no", "no", "#Stop",
+                           "@other", "other", "#End"});
+    // A first line that holds an "@" is a command; blank, blank-only, comment and label lines end
+    // a menu; a label defined twice is found after the jumping line first, then from the top.
+    ExpectOutlineIsEngine({"#Goto @b", "never@b", "@a", "question",    "one@b",   "two@c",       "",
+                           "three@d",  "   ",     "@b", "#Cg x@y.jpg", "right@a", "#Cg z@w.jpg", "// a comment",
+                           "@c",       "left@a",  "@c", "#Goto @a",    "@d",      "on",          "#Goto @c"});
+    // Choice lines after six, a command line with 16 "@" inside a menu (it fails there, then runs
+    // as a command at the next click) and a text line with 16 "@" (it fails at every click).
+    ExpectOutlineIsEngine({"q", "1@x", "2@x", "3@x", "4@x", "5@x", "6@x", "#Goto @y", "8@x", "9@y", "@x", "a@y",
+                           "#Goto @a" + at16, "b@x" + at16, "@y", "z@" + at16, "#End"});
 }

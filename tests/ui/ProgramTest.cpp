@@ -264,6 +264,13 @@ TEST_F(AuthorTools, CheckMapAndStartAnswerWithTheirStatus)
     EXPECT_EQ(RunMap(out, err), 0);
     EXPECT_EQ(out.str().rfind("digraph story {", 0), 0u);
 
+    // Notes only inform: a script saved as UTF-8 plays.
+    Write("dat/1.txt", "はじめ\r\n");
+    out.str("");
+    EXPECT_EQ(RunCheck(out), 0);
+    EXPECT_NE(out.str().find("dat/1.txt: note: "), std::string::npos) << out.str();
+    Write("dat/1.txt", Sjis::FromUtf8("はじめ\r\n#Goto @nowhere\r\n@a\r\n#Cg a.jpg\r\n@b\r\nおわり\r\n"));
+
     std::function<void()> first;
     EXPECT_EQ(PrepareStart("@nowhere", first, err), 2);
     EXPECT_NE(err.str().find("no such label"), std::string::npos) << err.str();
