@@ -5,6 +5,7 @@
 #include "author/StoryCheck.h"
 #include "author/StoryMap.h"
 #include "author/StoryOutline.h"
+#include "platform/FifoWatch.h"
 #include "platform/ShiftJis.h"
 
 #include <gtest/gtest.h>
@@ -180,6 +181,29 @@ TEST_F(StoryToolsTest, ScriptsThatReadAsOneLineAreNamed)
     std::ostringstream printed;
     Author::PrintReport(missing, printed);
     EXPECT_EQ(printed.str().rfind("dat/1.txt: error: the script is missing", 0), 0u) << printed.str();
+}
+
+TEST_F(StoryToolsTest, FilesThePlayerWillNotReadAreNamedWithTheReason)
+{
+    TTempFolder folder;
+    folder.Write("dat/1.txt", ScriptOf({"#Midi bgm.mid", "#Cg big.bmp", "#Wave sounds"}));
+    folder.Write("dat/big.bmp", "BM");
+    fs::resize_file("dat/big.bmp", 17 << 20);
+    fs::create_directory("dat/sounds");
+    TFifoWatch fifo("dat/bgm.mid");
+    EXPECT_EQ(Joined(Lines(Author::CheckStory())),
+              "1: error: music dat/bgm.mid cannot be played: it is not a regular file\n"
+              "2: error: picture dat/big.bmp cannot be shown: it is larger than the 16 MB the player reads\n"
+              "3: error: sound dat/sounds cannot be played: it is not a regular file\n");
+    EXPECT_FALSE(fifo.Waited());
+
+    std::string lines;
+    for (int i = 0; i < 10001; ++i)
+        lines += "x\n";
+    folder.Write("dat/1.txt", lines);
+    EXPECT_EQ(Joined(Lines(Author::CheckStory())),
+              "10000: error: the script has more than 9999 lines; the player holds 9999 and stops loading it "
+              "(範囲チェックエラー)\n");
 }
 
 TEST_F(StoryToolsTest, TheDemosMapHasTheEdgesItsScriptDefinesAndDotDrawsIt)
