@@ -188,6 +188,11 @@ TEST_F(LoaderTest, AHugeScriptFailsAtItsFirstLineTooManyAndReadsNoFurther)
     fs::resize_file("dat/1.txt", uintmax_t{1} << 30);
     EXPECT_EQ(LoadInChild(), 0);
 
+    // What follows an end-of-file mark is no line of the script, however many lines it holds.
+    WriteScriptBytes(bytes.substr(0, 9999 * 2) + "\x1A" + bytes);
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(Rk.LineTotal, 10000);
+
     // One line of 4 GB: read no further than a script may hold.
     WriteScriptBytes("");
     fs::resize_file("dat/1.txt", uintmax_t{4} << 30);
