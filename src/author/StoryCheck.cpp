@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "platform/Image.h"
 #include "platform/ShiftJis.h"
+#include "platform/StoryBounds.h"
 #include "platform/audio/AudioDevice.h"
 #include "platform/audio/MciCommand.h"
 #include "platform/audio/PlaySound.h"
@@ -49,9 +50,10 @@ public:
         }
         std::vector<std::string> table;
         try {
-            const std::string bytes = ReadWholeFile(UnitRK::ScriptPath);
-            CheckLineEnds(bytes);
-            const UnitRK::TScriptText script = UnitRK::DecodeScript(bytes);
+            const UnitRK::TScriptBytes file = UnitRK::ReadScriptBytes(UnitRK::ScriptPath);
+            CheckScriptEnd(file.End);
+            CheckLineEnds(file.Bytes);
+            const UnitRK::TScriptText script = UnitRK::DecodeScript(file.Bytes);
             CheckEncoding(script);
             table = LoadTable(script.Lines);
         } catch (const std::exception& e) {
@@ -70,6 +72,18 @@ private:
     void Say(int line, TSeverity severity, const std::string& utf8)
     {
         Report.Diagnostics.push_back({line, severity, utf8});
+    }
+
+    // The loader reads no further than the table holds, and the checker no further than the loader.
+    void CheckScriptEnd(UnitRK::TScriptEnd end)
+    {
+        if (end == UnitRK::TScriptEnd::TooManyLines)
+            Say(UnitRK::ScriptCapacity, TSeverity::Error,
+                "the script has more than 9999 lines; the player holds 9999 and stops loading it (範囲チェックエラー)");
+        else if (end == UnitRK::TScriptEnd::TooLarge)
+            Say(0, TSeverity::Error,
+                "the script is larger than " + Megabytes(StoryBounds::ScriptBytes) +
+                    "; the player stops loading it (範囲チェックエラー)");
     }
 
     // A file whose lines end in CR alone reads as one line, as the old runtime read it.
@@ -119,10 +133,6 @@ private:
             }
             table.push_back(label.empty() ? text : label);
         }
-        if (table.size() + 1 > UnitRK::ScriptCapacity)
-            Say(UnitRK::ScriptCapacity, TSeverity::Error,
-                "the script has " + std::to_string(table.size()) +
-                    " lines; the player holds 9999 and stops loading it (範囲チェックエラー)");
         return table;
     }
 
@@ -264,10 +274,13 @@ private:
         const TFoundPath found = FindDataFile(path);
         // A name found in UTF-8 is shown as it is on disk; one in Shift-JIS as it reads.
         const std::string shown = found.Utf8Name ? found.Path : Utf8(found.Path);
-        if (!found.Found || !FileExists(path)) {
+        struct stat st {};
+        if (!found.Found || stat(found.Path.c_str(), &st) != 0) {  // a link to nothing is missing too
             Say(line, TSeverity::Warning, what + " " + named + " is missing");
             return;
         }
+        if (!Readable(line, what, found.Path, shown))
+            return;
         if (found.Utf8Name)
             Say(line, TSeverity::Warning,
                 what + " " + named + " is found only under its name in UTF-8, " + shown +
@@ -284,6 +297,31 @@ private:
         else
             TrySound(line, found.Path, shown);
     }
+
+    // What the player refuses to read before it tries the file: anything but a regular file, and
+    // more than its kind may hold.
+    bool Readable(int line, const std::string& what, const std::string& native, const std::string& shown)
+    {
+        const bool picture = what == "picture";
+        const std::string fails = picture ? " cannot be shown: " : " cannot be played: ";
+        const uint64_t bound = picture           ? StoryBounds::PictureBytes
+                               : what == "music" ? StoryBounds::MusicBytes
+                                                 : StoryBounds::EffectBytes;
+        try {
+            TStoryFile file(native, bound);
+            if (file.Refusal() == TFileRefusal::NotRegular)
+                Say(line, TSeverity::Error, what + " " + shown + fails + "it is not a regular file");
+            else if (file.Size() > bound)
+                Say(line, TSeverity::Error,
+                    what + " " + shown + fails + "it is larger than the " + Megabytes(bound) + " the player reads");
+            return file.Refusal() == TFileRefusal::None && file.Size() <= bound;
+        } catch (const std::exception& e) {
+            Say(line, TSeverity::Error, what + " " + shown + fails + TerminalMessage(e));
+            return false;
+        }
+    }
+
+    static std::string Megabytes(uint64_t bytes) { return std::to_string(bytes / StoryBounds::MiB) + " MB"; }
 
     // Music as the sequencer device opens it, and then as the synthesiser loads it.
     void TryMusic(int line, const std::string& native, const std::string& shown)

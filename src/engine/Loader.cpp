@@ -1,7 +1,9 @@
 #include "engine/UnitRK.h"
 #include "platform/Application.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/ShiftJis.h"
+#include "platform/StoryBounds.h"
 
 #include <algorithm>
 
@@ -99,7 +101,60 @@ TScriptText DecodeScript(const std::string& bytes)
     return script;
 }
 
-std::vector<std::string> ReadScriptFile(const std::string& path) { return DecodeScript(ReadWholeFile(path)).Lines; }
+namespace {
+
+// Where a line that finds no room in the table begins, if one does; counted as the loader splits
+// the file, after a byte-order mark. (A file that turns out to be no UTF-8 counts its mark as part
+// of its first line; that can only make one line fewer, which the table itself then refuses.)
+class TLineLimit {
+public:
+    // Takes the next byte of the file, at offset `at`; true when it begins the line too many.
+    bool Overflows(const std::string& bytes, size_t at)
+    {
+        if (at < ByteOrderMark.size() && bytes.starts_with(ByteOrderMark.substr(0, at + 1)))
+            return false;
+        if (Starts.BeginsLine(bytes[at]))
+            ++Lines;
+        return Lines >= static_cast<size_t>(ScriptCapacity);
+    }
+
+private:
+    TTextLineStarts Starts;
+    size_t Lines = 0;
+};
+
+}  // namespace
+
+TScriptBytes ReadScriptBytes(const std::string& windowsPath)
+{
+    TStoryFile file(NativePath(windowsPath), StoryBounds::ScriptBytes);
+    if (file.Refusal() == TFileRefusal::NotRegular)
+        throw EInOutError(IoCode::AccessDenied);
+    TScriptBytes script;
+    TLineLimit limit;
+    char buffer[65536];
+    while (const size_t n = file.Read(buffer, sizeof buffer)) {
+        const size_t from = script.Bytes.size();
+        script.Bytes.append(buffer, n);
+        for (size_t at = from; at < script.Bytes.size(); ++at)
+            if (limit.Overflows(script.Bytes, at)) {
+                script.Bytes.resize(at);
+                script.End = TScriptEnd::TooManyLines;
+                return script;
+            }
+    }
+    if (file.Refusal() == TFileRefusal::TooLarge)
+        script.End = TScriptEnd::TooLarge;
+    return script;
+}
+
+std::vector<std::string> ReadScriptFile(const std::string& path)
+{
+    TScriptBytes script = ReadScriptBytes(path);
+    if (script.End != TScriptEnd::Whole)
+        throw ERangeError();  // the line, or the byte, the table has no room for
+    return DecodeScript(script.Bytes).Lines;
+}
 
 std::vector<std::string> ScriptTable(const std::vector<std::string>& fileLines)
 {

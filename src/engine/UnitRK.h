@@ -101,7 +101,22 @@ struct TScriptText {
 // (dropped) and the rest is valid UTF-8, or when the whole file is valid UTF-8, holds Japanese
 // text and does not read as Shift-JIS. Anything else is Shift-JIS and is kept byte for byte.
 TScriptText DecodeScript(const std::string& bytes);
-// The lines of a script file as the loader takes them (DecodeScript's).
+// How far a script file was read.
+enum class TScriptEnd {
+    Whole,
+    TooManyLines,  // a line finds no room in the table: the bytes hold the lines before it
+    TooLarge,      // more bytes than a script may hold: the bytes hold as many as it may
+};
+struct TScriptBytes {
+    std::string Bytes;
+    TScriptEnd End = TScriptEnd::Whole;
+};
+// Reads a script file a piece at a time, as far as the loader reads it: it stops at the line that
+// finds no room in the table, and at the bound on a script's bytes, so that no file, however
+// large, is held whole. Raises EInOutError when it cannot be read or is no regular file.
+TScriptBytes ReadScriptBytes(const std::string& windowsPath);
+// The lines of a script file as the loader takes them (DecodeScript's). Raises the range error for
+// a file ReadScriptBytes stops in.
 std::vector<std::string> ReadScriptFile(const std::string& path);
 // The table those lines make, closed by "#End". Raises the range error for a line the loader
 // refuses and for a script of 10000 lines or more.

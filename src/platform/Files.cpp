@@ -141,51 +141,88 @@ bool FileExists(const std::string& windowsPath)
     return stat(NativePath(windowsPath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string ReadWholeFile(const std::string& windowsPath)
+TStoryFile::TStoryFile(const std::string& nativePath, uint64_t maxBytes, bool writable)
+    : Path(nativePath), MaxBytes(maxBytes)
 {
-    std::string path = NativePath(windowsPath);
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        RaiseInOutError(errno, path);
+    // Without O_NONBLOCK opening a FIFO waits for a writer; what it is, is asked of what was opened.
+    const int mode = writable ? O_RDWR : O_RDONLY;
+    Fd = open(Path.c_str(), mode | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (Fd < 0)
+        RaiseInOutError(errno, Path);
+    struct stat st {};
+    if (fstat(Fd, &st) != 0) {
+        const int err = errno;
+        close(Fd);
+        Fd = -1;
+        RaiseInOutError(err, Path);
+    }
+    if (!S_ISREG(st.st_mode))
+        Refused = TFileRefusal::NotRegular;
+    FileSize = static_cast<uint64_t>(st.st_size);
+}
+
+TStoryFile::~TStoryFile()
+{
+    if (Fd >= 0)
+        close(Fd);
+}
+
+size_t TStoryFile::Read(char* buffer, size_t size)
+{
+    if (Refused != TFileRefusal::None || size == 0)
+        return 0;
+    // One byte past the bound is asked for, to tell a file of exactly the bound from a larger one.
+    const uint64_t left = MaxBytes - Done;
+    const size_t want = left < size ? static_cast<size_t>(left + 1) : size;
+    for (;;) {
+        const ssize_t n = read(Fd, buffer, want);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            RaiseInOutError(errno, Path);
+        Done += static_cast<uint64_t>(n);
+        if (Done > MaxBytes) {
+            Refused = TFileRefusal::TooLarge;
+            return 0;
+        }
+        return static_cast<size_t>(n);
+    }
+}
+
+std::optional<std::string> TStoryFile::ReadRest()
+{
+    if (Refused == TFileRefusal::None && FileSize > MaxBytes)
+        Refused = TFileRefusal::TooLarge;  // no need to read it to know
     std::string bytes;
     char buffer[65536];
-    for (;;) {
-        ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            int err = errno;
-            close(fd);
-            RaiseInOutError(err, path);
-        }
-        if (n == 0)
-            break;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-    close(fd);
+    while (const size_t n = Read(buffer, sizeof buffer))
+        bytes.append(buffer, n);
+    if (Refused != TFileRefusal::None)
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& windowsPath, uint64_t maxBytes)
+{
+    TStoryFile file(NativePath(windowsPath), maxBytes);
+    std::optional<std::string> bytes = file.ReadRest();
+    if (file.Refusal() == TFileRefusal::NotRegular)
+        throw EInOutError(IoCode::AccessDenied);
     return bytes;
 }
 
 std::vector<std::string> SplitTextLines(const std::string& bytes)
 {
     std::vector<std::string> lines;
-    size_t i = 0;
-    const size_t n = bytes.size();
-    while (i < n) {
-        if (bytes[i] == '\x1A')
+    TTextLineStarts starts;
+    for (const char c : bytes) {
+        if (starts.BeginsLine(c))
+            lines.emplace_back();
+        if (starts.Ended())
             break;
-        std::string line;
-        size_t lineStart = i;
-        while (i < n && bytes[i] != '\n')
-            ++i;
-        // Copy the line without its CR bytes: CR LF ends it, a lone CR is dropped.
-        line.reserve(i - lineStart);
-        for (size_t k = lineStart; k < i; ++k)
-            if (bytes[k] != '\r')
-                line += bytes[k];
-        lines.push_back(std::move(line));
-        if (i < n)
-            ++i;  // the LF
+        // CR LF ends a line as LF does, and a lone CR is dropped.
+        if (c != '\r' && c != '\n')
+            lines.back() += c;
     }
     return lines;
 }

@@ -1,6 +1,9 @@
 // Files as the story names them: Windows-style relative paths such as "dat\1.txt".
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,10 +34,74 @@ std::string NativePath(const std::string& windowsPath);
 // True when a regular file (not a folder) exists at the Windows-style path.
 bool FileExists(const std::string& windowsPath);
 
-// Reads a whole file. Raises EInOutError on failure.
-std::string ReadWholeFile(const std::string& windowsPath);
+// Why a file a story names gave no (more) bytes.
+enum class TFileRefusal {
+    None,        // open, and read so far within its bound
+    NotRegular,  // a FIFO, a device, a folder: nothing a story may have read from it
+    TooLarge,    // it holds more than its bound
+};
+
+// A file a story names (or a save slot beside it), open for reading. Only a regular file is
+// read: a FIFO would block the player for good, a device would feed it without end. So the file
+// is opened without waiting and judged by what was opened, not by an earlier look at its name,
+// which something else may take between the look and the open. This is the one way the player
+// opens what a story gives it.
+class TStoryFile {
+public:
+    // Opens the file at a native path, for reading (and writing, with `writable`), to be read up
+    // to `maxBytes`. Raises EInOutError when the system refuses to open it (a missing file with
+    // code 2); what is opened but no regular file is refused, not raised.
+    TStoryFile(const std::string& nativePath, uint64_t maxBytes, bool writable = false);
+    ~TStoryFile();
+    TStoryFile(const TStoryFile&) = delete;
+    TStoryFile& operator=(const TStoryFile&) = delete;
+
+    TFileRefusal Refusal() const { return Refused; }
+    // The size the file has now, as the system tells it.
+    uint64_t Size() const { return FileSize; }
+    // Reads up to `size` bytes; 0 at the end of the file, when refused, and once more than the
+    // bound would have been read (the file is then refused as too large: never cut short in
+    // silence). Raises EInOutError for a read error.
+    size_t Read(char* buffer, size_t size);
+    // The rest of the file, or nullopt when it is refused.
+    std::optional<std::string> ReadRest();
+
+private:
+    std::string Path;
+    int Fd = -1;
+    uint64_t MaxBytes;
+    uint64_t Done = 0;
+    uint64_t FileSize = 0;
+    TFileRefusal Refused = TFileRefusal::None;
+};
+
+// Reads a whole file a story names, of at most `maxBytes`: nullopt when it holds more (the caller
+// raises what its kind of file raises when damaged). Raises EInOutError when it cannot be read,
+// and code 5 (as the system answers for a folder) when it is no regular file.
+std::optional<std::string> ReadWholeFile(const std::string& windowsPath, uint64_t maxBytes);
 
 // Splits text into lines the way the runtime's text-file reading does: a line ends at LF or
 // CR LF; a lone CR is dropped; a 0x1A byte where a line would begin ends the file; the last
 // line counts without a line end; a final line end gives no extra empty line.
 std::vector<std::string> SplitTextLines(const std::string& bytes);
+
+// Where those lines begin, told a byte at a time, for text read a piece at a time.
+class TTextLineStarts {
+public:
+    // Takes the next byte of the text; true when it begins a line.
+    bool BeginsLine(char byte)
+    {
+        if (EndOfText)
+            return false;
+        const bool begins = AtLineStart;
+        AtLineStart = byte == '\n';
+        EndOfText = begins && byte == '\x1A';
+        return begins && !EndOfText;
+    }
+    // A 0x1A byte began a line: the text ends before it.
+    bool Ended() const { return EndOfText; }
+
+private:
+    bool AtLineStart = true;
+    bool EndOfText = false;
+};

@@ -104,11 +104,15 @@ int CreateBeside(const std::string& path, std::string& temp)
 void WriteInPlace(const std::string& path, const void* data, size_t size)
 {
     // Never through a link: one that cannot be replaced is refused like a read-only slot.
-    TFd fd(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (fd.Get() < 0 && errno == ELOOP)
+    // Nor into what is no file: a FIFO put there since the look would wait for a reader for ever.
+    TFd fd(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.Get() < 0 && (errno == ELOOP || errno == ENXIO))
         throw EInOutError(IoCode::AccessDenied);
     if (fd.Get() < 0)
         RaiseInOutError(errno, path);
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw EInOutError(IoCode::AccessDenied);
     WriteAll(fd.Get(), static_cast<const uint8_t*>(data), size, path);
     if (::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0 || ::fsync(fd.Get()) != 0)
         RaiseInOutError(errno, path);
@@ -122,22 +126,18 @@ std::vector<uint8_t> ReadRecord(const std::string& windowsPath, size_t size)
     const std::string path = NativePath(windowsPath);
     CheckWritable(path);
     // Opened for writing too, only as the runtime opens a record file; nothing is written.
-    TFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-    if (fd.Get() < 0)
-        RaiseInOutError(errno, path);
+    TStoryFile file(path, size, true);
+    // What is no file (a FIFO would wait for a writer for ever) is refused as a folder is.
+    if (file.Refusal() == TFileRefusal::NotRegular)
+        throw EInOutError(IoCode::AccessDenied);
     std::vector<uint8_t> bytes(size);
     size_t done = 0;
     while (done < size) {
-        ssize_t n = ::read(fd.Get(), bytes.data() + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            RaiseInOutError(errno, path);
+        const size_t n = file.Read(reinterpret_cast<char*>(bytes.data()) + done, size - done);
         if (n == 0)
             throw EInOutError(IoCode::ReadBeyondEnd);
-        done += static_cast<size_t>(n);
+        done += n;
     }
-    fd.Close(path);
     return bytes;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/ShiftJis.h"
+#include "platform/StoryBounds.h"
 #include "platform/graphics/GraphicFormats.h"
 
 namespace MyCg {
@@ -30,7 +31,10 @@ void LoadPictureFile(TImage& image, const std::string& windowsPath)
         throw UnknownExtensionError(extension);
     // Transparent parts of icons and metafiles show what the picture control lies on.
     TColor backdrop = image.Parent() ? image.Parent()->Color : image.Color;
-    image.SetPicture(LoadGraphic(extension, ReadWholeFile(windowsPath), backdrop));
+    std::optional<std::string> file = ReadWholeFile(windowsPath, StoryBounds::PictureBytes);
+    if (!file)
+        throw TooLargeGraphicError(extension);
+    image.SetPicture(LoadGraphic(extension, std::move(*file), backdrop));
 }
 
 }  // namespace MyCg

@@ -6,6 +6,7 @@
 #include "author/StoryCheck.h"
 #include "author/StoryMap.h"
 #include "author/StoryOutline.h"
+#include "platform/FifoWatch.h"
 #include "platform/ShiftJis.h"
 
 #include <gtest/gtest.h>
@@ -195,6 +196,29 @@ TEST_F(StoryToolsTest, ACommandLineInsideAMenuIsTheChoiceThePlayerShows)
               "menu's first choice, every line with an \"@\" is a choice\n");
     const std::string dot = Author::StoryGraph(CurrentOutline());
     EXPECT_NE(dot.find("n0 -> n10 [label=\"#Goto \"];"), std::string::npos) << dot;
+}
+
+TEST_F(StoryToolsTest, FilesThePlayerWillNotReadAreNamedWithTheReason)
+{
+    TTempFolder folder;
+    folder.Write("dat/1.txt", ScriptOf({"#Midi bgm.mid", "#Cg big.bmp", "#Wave sounds"}));
+    folder.Write("dat/big.bmp", "BM");
+    fs::resize_file("dat/big.bmp", 17 << 20);
+    fs::create_directory("dat/sounds");
+    TFifoWatch fifo("dat/bgm.mid");
+    EXPECT_EQ(Joined(Lines(Author::CheckStory())),
+              "1: error: music dat/bgm.mid cannot be played: it is not a regular file\n"
+              "2: error: picture dat/big.bmp cannot be shown: it is larger than the 16 MB the player reads\n"
+              "3: error: sound dat/sounds cannot be played: it is not a regular file\n");
+    EXPECT_FALSE(fifo.Waited());
+
+    std::string lines;
+    for (int i = 0; i < 10001; ++i)
+        lines += "x\n";
+    folder.Write("dat/1.txt", lines);
+    EXPECT_EQ(Joined(Lines(Author::CheckStory())),
+              "10000: error: the script has more than 9999 lines; the player holds 9999 and stops loading it "
+              "(範囲チェックエラー)\n");
 }
 
 TEST_F(StoryToolsTest, TheDemosMapHasTheEdgesItsScriptDefinesAndDotDrawsIt)

@@ -3,7 +3,16 @@
 #include "platform/Files.h"
 #include "platform/ShiftJis.h"
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <new>
+#include <thread>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -11,10 +20,58 @@ using namespace UnitRK;
 
 namespace {
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool AddressSanitized = true;
+#elif defined(__has_feature)
+constexpr bool AddressSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool AddressSanitized = false;
+#endif
+
 class LoaderTest : public EngineTest {
 protected:
     bool Load() { return LoadScript(ScriptPath); }
     std::string Line(int i) const { return U(Rk.ScriptLines[i]); }
+
+    // Loads the script in a child process whose memory may grow by 64 MB at most, and which is
+    // given a second. 0: the load raised the range error, 1: it ended otherwise, 2: the memory
+    // ran out, -1: it took too long.
+    static int LoadInChild()
+    {
+        const pid_t child = fork();
+        if (child == 0) {
+            // AddressSanitizer maps address space as it goes, whatever the program asks for: under
+            // it only the time is bounded.
+            if (!AddressSanitized) {
+                size_t pages = 0;
+                std::ifstream("/proc/self/statm") >> pages;
+                const rlim_t most = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{64} << 20);
+                const rlimit limit{most, most};
+                setrlimit(RLIMIT_AS, &limit);
+            }
+            try {
+                LoadScript(ScriptPath);
+                _exit(1);
+            } catch (const ERangeError&) {
+                _exit(0);
+            } catch (const std::bad_alloc&) {
+                _exit(2);
+            } catch (...) {
+                _exit(1);
+            }
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        int status = 0;
+        while (waitpid(child, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
 };
 
 }  // namespace
@@ -131,6 +188,27 @@ TEST_F(LoaderTest, HoldsAtMost9999Lines)
     EXPECT_THROW(Load(), ERangeError);
     EXPECT_EQ(Rk.LineTotal, 0);
     EXPECT_EQ(Rk.CurLine, 7);
+}
+
+TEST_F(LoaderTest, AHugeScriptFailsAtItsFirstLineTooManyAndReadsNoFurther)
+{
+    // 10001 lines and then a gigabyte more, a hole that costs the disk nothing.
+    std::string bytes;
+    for (int i = 0; i < 10001; ++i)
+        bytes += "x\n";
+    WriteScriptBytes(bytes);
+    fs::resize_file("dat/1.txt", uintmax_t{1} << 30);
+    EXPECT_EQ(LoadInChild(), 0);
+
+    // What follows an end-of-file mark is no line of the script, however many lines it holds.
+    WriteScriptBytes(bytes.substr(0, 9999 * 2) + "\x1A" + bytes);
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(Rk.LineTotal, 10000);
+
+    // One line of 4 GB: read no further than a script may hold.
+    WriteScriptBytes("");
+    fs::resize_file("dat/1.txt", uintmax_t{4} << 30);
+    EXPECT_EQ(LoadInChild(), 0);
 }
 
 TEST_F(LoaderTest, AReloadGoesOnFromTheSameLineAndAFailedOneKeepsTheOldScript)

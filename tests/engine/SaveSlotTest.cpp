@@ -1,5 +1,6 @@
 #include "EngineFixture.h"
 #include "engine/SaveRecord.h"
+#include "platform/FifoWatch.h"
 #include "platform/RecordFile.h"
 #include "platform/ShiftJis.h"
 
@@ -268,6 +269,22 @@ TEST_F(SaveSlotTest, UnreadableSlotsLeaveTheStoryAlone)
     EXPECT_TRUE(Page2.Visible) << "the data menu stays open";
     EXPECT_EQ(Shown(), "A|");
     EXPECT_TRUE(Calls.empty()) << "nothing was restarted";
+}
+
+TEST_F(SaveSlotTest, AFifoSlotIsRefusedAsAFolderIsWithoutWaiting)
+{
+    WriteScript({"A", "B"});
+    ASSERT_TRUE(Start());
+    OpenDataMenu();
+    {
+        TFifoWatch fifo("save0.dat");
+        EXPECT_EQ(ErrorShownBy(LoadSlot, 0), "ファイルへのアクセスが拒否されました.");
+        EXPECT_EQ(ErrorShownBy(SaveSlot, 0), "ファイルへのアクセスが拒否されました.");
+        EXPECT_FALSE(fifo.Waited());
+        EXPECT_TRUE(fs::is_fifo("save0.dat")) << "nothing written in its place";
+    }
+    EXPECT_TRUE(Page2.Visible);
+    EXPECT_EQ(Shown(), "A|");
 }
 
 TEST_F(SaveSlotTest, ALongerSlotFileLoadsFromItsFirstRecord)

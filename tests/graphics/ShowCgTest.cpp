@@ -3,7 +3,10 @@
 #include "PictureFiles.h"
 
 #include "platform/ShiftJis.h"
+#include "platform/StoryBounds.h"
 #include "ui/MyCg.h"
+
+#include <filesystem>
 
 using namespace PictureFiles;
 using namespace UnitRK;
@@ -99,6 +102,11 @@ TEST_F(ShowCgTest, UnreadablePicturesReportTheirErrorAndStayHidden)
     Folder->Write("dat/bad.bmp", "BM broken");
     Folder->Write("dat/bad.jpg", std::string(100, '\0'));
     Folder->Write("dat/bad.wmf", std::string(100, '\0'));
+    // Sound pictures with more bytes after them than a picture may hold: refused, not cut short.
+    WritePicture("big.bmp", 30, 30);
+    WritePicture("big.jpg", 30, 30);
+    for (const char* big : {"dat/big.bmp", "dat/big.jpg"})
+        std::filesystem::resize_file(big, StoryBounds::PictureBytes + 1);
     struct {
         const char* Name;
         const char* Text;
@@ -106,7 +114,9 @@ TEST_F(ShowCgTest, UnreadablePicturesReportTheirErrorAndStayHidden)
                  {"noext", "拡張子 . の画像形式は処理できません."},
                  {"bad.bmp", "ビットマップが無効です."},
                  {"bad.jpg", "JPEG エラー #53."},
-                 {"bad.wmf", "メタファイルが無効です."}};
+                 {"bad.wmf", "メタファイルが無効です."},
+                 {"big.bmp", "ビットマップが無効です."},
+                 {"big.jpg", "JPEG エラー #41."}};
     for (auto& c : cases) {
         SCOPED_TRACE(c.Name);
         Backend.Boxes.clear();

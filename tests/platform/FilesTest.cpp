@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 #include "platform/Errors.h"
+#include "platform/FifoWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -132,13 +133,13 @@ TEST_F(FilesTest, FoldersAreNotFiles)
 TEST_F(FilesTest, ReadErrorsCarryTheRuntimeCodes)
 {
     try {
-        ReadWholeFile("missing.txt");
+        ReadWholeFile("missing.txt", 1);
         FAIL();
     } catch (const EInOutError& e) {
         EXPECT_EQ(e.ErrorCode, 2);
     }
     try {
-        ReadWholeFile("nofolder\\missing.txt");
+        ReadWholeFile("nofolder\\missing.txt", 1);
         FAIL();
     } catch (const EInOutError& e) {
         EXPECT_EQ(e.ErrorCode, 3) << "a missing folder is a bad file name";
@@ -147,6 +148,34 @@ TEST_F(FilesTest, ReadErrorsCarryTheRuntimeCodes)
     EXPECT_EQ(InOutCodeFromErrno(ENOSPC), 101);
     EXPECT_EQ(InOutCodeFromErrno(EMFILE), 4);
     EXPECT_NE(InOutCodeFromErrno(EIO), 5) << "errno 5 is no access error";
+}
+
+TEST_F(FilesTest, AStoryFileIsReadOnlyWhenRegularAndWithinItsBound)
+{
+    {
+        TFifoWatch fifo("pipe.jpg");
+        try {
+            ReadWholeFile("pipe.jpg", 100);
+            ADD_FAILURE() << "a FIFO was read";
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.ErrorCode, IoCode::AccessDenied) << "refused as a folder is";
+        }
+        EXPECT_FALSE(fifo.Waited());
+    }
+    fs::create_directory("folder");
+    EXPECT_EQ(TStoryFile("folder", 100).Refusal(), TFileRefusal::NotRegular);
+
+    Touch("ten.bin", "0123456789");
+    EXPECT_EQ(ReadWholeFile("ten.bin", 10), "0123456789");
+    EXPECT_EQ(ReadWholeFile("ten.bin", 9), std::nullopt) << "refused whole, never cut short";
+    // A file whose size the system does not tell (as in /proc) is bounded by what is read.
+    TStoryFile file("ten.bin", 9);
+    char buffer[4];
+    size_t read = 0;
+    while (const size_t n = file.Read(buffer, sizeof buffer))
+        read += n;
+    EXPECT_EQ(read, 8u);
+    EXPECT_EQ(file.Refusal(), TFileRefusal::TooLarge);
 }
 
 TEST(Errors, TextsForEveryCode)

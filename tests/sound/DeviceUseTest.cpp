@@ -1,7 +1,10 @@
 // When the audio device opens, and what a missing or replaced effect does (dummy driver).
 #include "audio/SoundTestFiles.h"
+#include "platform/FifoWatch.h"
 #include "platform/ShiftJis.h"
+#include "platform/StoryBounds.h"
 #include "platform/audio/AudioDevice.h"
+#include "platform/audio/MciCommand.h"
 #include "platform/audio/MciDevice.h"
 #include "platform/audio/PlaySound.h"
 #include "sound/MyMidi.h"
@@ -97,6 +100,25 @@ TEST_F(DeviceUseTest, UnplayableFilesStayQuiet)
     EXPECT_EQ(Audio::MciSendString("open dat\\noise.ogg alias Midi1", nullptr, 0), 0u)
         << "the alias is free for the next piece";
     MyMidi::MidiClose();
+}
+
+TEST_F(DeviceUseTest, MusicAndEffectsThePlayerWillNotReadAreSilentAsIfMissing)
+{
+    fs::create_directory("dat");
+    {
+        TFifoWatch fifo("dat/bgm.mid");
+        EXPECT_EQ(Audio::MciSendString("open dat\\bgm.mid alias Midi1", nullptr, 0), MciError::FileNotFound);
+        EXPECT_FALSE(fifo.Waited());
+    }
+    Dir.Write("dat/big.mid", "MThd");
+    fs::resize_file("dat/big.mid", StoryBounds::MusicBytes + 1);
+    EXPECT_EQ(Audio::MciSendString("open dat\\big.mid alias Midi1", nullptr, 0), MciError::FileNotFound)
+        << "missing, not damaged";
+
+    Dir.Write("dat/big.wav", SoundTest::SineWav(440, 100));
+    fs::resize_file("dat/big.wav", StoryBounds::EffectBytes + 1);
+    EXPECT_FALSE(Audio::SndPlaySound("dat\\big.wav", 3));
+    EXPECT_EQ(Audio::SoundFileError("dat/big.wav"), "it is larger than the 64 MB a sound may be");
 }
 
 // The most address space the process has held, in kB.

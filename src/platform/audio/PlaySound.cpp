@@ -1,6 +1,8 @@
 #include "platform/audio/PlaySound.h"
 
+#include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/StoryBounds.h"
 #include "platform/audio/AudioDevice.h"
 #include "platform/audio/WaveCodecs.h"
 
@@ -8,8 +10,7 @@
 #include <SDL_mixer.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <set>
 
 namespace Audio {
@@ -27,13 +28,34 @@ void WaitForEnd()
         SDL_Delay(5);
 }
 
+// The file's bytes, or nullopt with the mixer's error text saying why not: nothing is read from
+// what is no regular file, nor more than an effect may hold.
+std::optional<std::string> ReadEffectFile(const std::string& path)
+{
+    try {
+        TStoryFile file(path, StoryBounds::EffectBytes);
+        std::optional<std::string> bytes = file.ReadRest();
+        if (file.Refusal() == TFileRefusal::NotRegular)
+            SDL_SetError("it is not a regular file");
+        else if (file.Refusal() == TFileRefusal::TooLarge)
+            SDL_SetError("it is larger than the %d MB a sound may be",
+                         static_cast<int>(StoryBounds::EffectBytes / StoryBounds::MiB));
+        return bytes;
+    } catch (const EInOutError& e) {
+        SDL_SetError("%s", TerminalMessage(e).c_str());
+        return std::nullopt;
+    }
+}
+
 // The file goes to the mixer from memory, a wave file of one of the codecs it lacks (see
 // WaveCodecs) converted first. The mixer is never handed a stream to close: on a file too short to
 // tell its kind it returns without closing it, and a file handed over by its path would stay open.
 Mix_Chunk* DecodeEffect(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::optional<std::string> file = ReadEffectFile(path);
+    if (!file)
+        return nullptr;
+    const std::string& bytes = *file;
     std::optional<std::string> readable = MixerReadableWave(bytes);
     const std::string& decoded = readable ? *readable : bytes;
     if (decoded.size() > static_cast<size_t>(INT32_MAX)) {

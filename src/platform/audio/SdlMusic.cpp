@@ -1,5 +1,8 @@
 #include "platform/audio/SdlMusic.h"
 
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/StoryBounds.h"
 #include "platform/audio/AudioDevice.h"
 #include "platform/audio/MciCommand.h"
 #include "platform/audio/MidiFile.h"
@@ -7,31 +10,59 @@
 #include <SDL_mixer.h>
 
 #include <cctype>
-#include <fstream>
-#include <iterator>
+#include <optional>
 
 namespace Audio {
 
 namespace {
 
-bool ReadFileBytes(const std::string& path, std::string& bytes)
+// The file's bytes; nullopt for what the sequencer would not open: a missing file, and what the
+// player does not read (no regular file, or more than music may hold), which is silent alike.
+std::optional<std::string> ReadMusicFile(const std::string& nativePath)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    try {
+        TStoryFile file(nativePath, StoryBounds::MusicBytes);
+        return file.ReadRest();
+    } catch (const EInOutError&) {
+        return std::nullopt;
+    }
+}
+
+std::string LowerExtension(const std::string& path)
+{
+    size_t dot = path.find_last_of("./");
+    if (dot == std::string::npos || path[dot] != '.')
+        return "";
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
 }
 
 bool HasMidiExtension(const std::string& path)
 {
-    size_t dot = path.find_last_of("./");
-    if (dot == std::string::npos || path[dot] != '.')
-        return false;
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ext = LowerExtension(path);
     return ext == "mid" || ext == "midi" || ext == "rmi";
+}
+
+// The kind of music the mixer takes a file for, by its name as it would when it opened the file
+// itself: the bytes are given to it from memory, so it never opens the file a second time.
+Mix_MusicType MusicTypeOf(const std::string& path)
+{
+    const std::string ext = LowerExtension(path);
+    if (ext == "wav")
+        return MUS_WAV;
+    if (ext == "mid" || ext == "midi" || ext == "kar")
+        return MUS_MID;
+    if (ext == "ogg")
+        return MUS_OGG;
+    if (ext == "opus")
+        return MUS_OPUS;
+    if (ext == "flac")
+        return MUS_FLAC;
+    if (ext == "mpg" || ext == "mpeg" || ext == "mp3" || ext == "mad")
+        return MUS_MP3;
+    return MUS_NONE;  // the mixer goes by the contents (a tracker module among them)
 }
 
 }  // namespace
@@ -47,9 +78,10 @@ TSdlMusic::~TSdlMusic()
 
 uint32_t TSdlMusic::Load(const std::string& nativePath)
 {
-    std::string bytes;
-    if (!ReadFileBytes(nativePath, bytes))
+    std::optional<std::string> file = ReadMusicFile(nativePath);
+    if (!file)
         return MciError::FileNotFound;
+    std::string bytes = std::move(*file);
     // The sequencer plays a RIFF MIDI file (.rmi, or named .mid) by the MIDI file it wraps; the
     // mixer knows only the bare one, so that is what it is given.
     std::optional<std::string> wrapped = MidiFromRiff(bytes);
@@ -73,23 +105,17 @@ uint32_t TSdlMusic::Load(const std::string& nativePath)
         return MciError::CannotLoadDriver;
     if (!EnsureAudioOpen())
         return MciError::CannotLoadDriver;
-    if (standard)
-        FromMemory = std::move(*standard);
-    else if (wrapped)
-        FromMemory = std::move(bytes);
+    FromMemory = standard ? std::move(*standard) : std::move(bytes);
     Loading = true;
-    Loader = std::thread(&TSdlMusic::LoadInBackground, this, nativePath);
+    Loader = std::thread(&TSdlMusic::LoadInBackground, this, midi ? MUS_MID : MusicTypeOf(nativePath));
     return MciError::None;
 }
 
-void TSdlMusic::LoadInBackground(std::string nativePath)
+void TSdlMusic::LoadInBackground(int type)
 {
     // FromMemory is written before this thread starts and not again while the music lives.
-    _Mix_Music* music =
-        FromMemory.empty()
-            ? Mix_LoadMUS(nativePath.c_str())
-            : Mix_LoadMUSType_RW(SDL_RWFromConstMem(FromMemory.data(), static_cast<int>(FromMemory.size())), MUS_MID,
-                                 1);
+    _Mix_Music* music = Mix_LoadMUSType_RW(SDL_RWFromConstMem(FromMemory.data(), static_cast<int>(FromMemory.size())),
+                                           static_cast<Mix_MusicType>(type), 1);
     std::lock_guard<std::mutex> lock(Guard);
     Music = music;
     Loading = false;

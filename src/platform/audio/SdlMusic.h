@@ -34,11 +34,11 @@ public:
     bool WaitUntilLoaded();
 
 private:
-    void LoadInBackground(std::string nativePath);
+    void LoadInBackground(int type);  // a Mix_MusicType
     void StartLocked();
 
-    // The MIDI file the mixer reads instead of the one at the path: the file inside a RIFF file,
-    // or a file rewritten for the synthesiser (see MidiForSynthesiser).
+    // The file the mixer reads, read once: for MIDI, the file inside a RIFF file, or a file
+    // rewritten for the synthesiser (see MidiForSynthesiser).
     std::string FromMemory;
     std::mutex Guard;  // everything below is shared with the loading thread
     std::thread Loader;

@@ -8,6 +8,11 @@
 #include "platform/Errors.h"
 #include "platform/ShiftJis.h"
 
+#include <cstdio>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
 namespace {
 
 enum class TFormat { None, Bitmap, Icon, Metafile, Jpeg };
@@ -58,4 +63,21 @@ std::shared_ptr<TGraphic> LoadGraphic(const std::string& extension, std::string 
         break;
     }
     throw UnknownExtensionError(extension);
+}
+
+EInvalidGraphic TooLargeGraphicError(const std::string& extension)
+{
+    switch (FormatOf(extension)) {
+    case TFormat::Bitmap:
+        return InvalidBitmapError();
+    case TFormat::Icon:
+        return InvalidIconError();
+    case TFormat::Metafile:
+        return InvalidMetafileError();
+    case TFormat::Jpeg:
+        return JpegError(JERR_IMAGE_TOO_BIG);
+    case TFormat::None:
+        break;
+    }
+    return UnknownExtensionError(extension);
 }

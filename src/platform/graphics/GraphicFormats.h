@@ -16,3 +16,7 @@ bool IsPictureExtension(const std::string& extension);
 // transparent parts of icons and metafiles. Raises UnknownExtensionError for an unregistered
 // extension, and EInvalidGraphic (the format's own text) for a file that does not decode.
 std::shared_ptr<TGraphic> LoadGraphic(const std::string& extension, std::string file, TColor backdrop);
+
+// What a picture file larger than the player reads raises: the error its format gives for a
+// picture too large to hold in pixels, so that both bounds read alike.
+EInvalidGraphic TooLargeGraphicError(const std::string& extension);

@@ -1,0 +1,33 @@
+// What the player accepts from a story. A story is untrusted input: each file it names is read
+// only up to its kind's bound, so that a damaged or hostile story cannot hold the player for long
+// nor make it reserve memory beyond a couple of hundred megabytes. Each bound is far above what a
+// real story of this player holds.
+#pragma once
+
+#include <cstdint>
+
+namespace StoryBounds {
+
+constexpr uint64_t MiB = 1024 * 1024;
+
+// Script lines: the engine's table, UnitRK::ScriptCapacity (9999 lines and the closing "#End").
+// Script bytes: real scripts are well under 1 MB. Past it the load fails with the range error, as
+// for a script of too many lines.
+constexpr uint64_t ScriptBytes = 8 * MiB;
+
+// Picture file size: real pictures are a few hundred kilobytes. Past it the picture fails as a
+// damaged one of its format does.
+constexpr uint64_t PictureBytes = 16 * MiB;
+
+// Picture pixels, checked by every decoder before it allocates them: 16 megapixels (64 MB of
+// 0x00RRGGBB), room for 4096 x 4096, for a window that shows 154 x 95.
+constexpr int64_t PicturePixels = int64_t{16} * 1024 * 1024;
+
+// Music file size: MIDI files are under 1 MB, a long piece of compressed audio some 10 MB. Past it
+// the music is treated as missing: silence.
+constexpr uint64_t MusicBytes = 32 * MiB;
+
+// Sound effect file size: a few minutes of CD-quality wave. Past it the effect stays silent.
+constexpr uint64_t EffectBytes = 64 * MiB;
+
+}  // namespace StoryBounds
