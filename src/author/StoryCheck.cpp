@@ -328,7 +328,11 @@ private:
     {
         Audio::TSdlMusic music;
         const uint32_t error = music.Load(native);
-        if (error == MciError::InvalidFile)
+        if (error == MciError::InvalidFile && music.RefusedForSize())
+            Say(line, TSeverity::Error,
+                "music " + shown + " cannot be played: it is a MIDI file larger than the " +
+                    Megabytes(StoryBounds::MidiBytes) + " the player plays");
+        else if (error == MciError::InvalidFile)
             Say(line, TSeverity::Error, "music " + shown + " cannot be played: it is no MIDI file the player opens");
         else if (error == MciError::None && !music.WaitUntilLoaded())
             Say(line, TSeverity::Error, "music " + shown + " cannot be played: the synthesiser refuses it");

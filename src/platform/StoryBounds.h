@@ -27,6 +27,11 @@ constexpr int64_t PicturePixels = int64_t{16} * 1024 * 1024;
 // the music is treated as missing: silence.
 constexpr uint64_t MusicBytes = 32 * MiB;
 
+// A MIDI file's size: songs are rarely over 200 KB. The synthesiser holds every event of a piece
+// in memory, some 70 bytes each for events as short as two bytes, so a 4 MB file costs it at most
+// some 150 MB. Past it the music is refused as a damaged MIDI file is: silence.
+constexpr uint64_t MidiBytes = 4 * MiB;
+
 // Sound effect file size: a few minutes of CD-quality wave. Past it the effect stays silent.
 constexpr uint64_t EffectBytes = 64 * MiB;
 

@@ -114,6 +114,13 @@ TEST_F(DeviceUseTest, MusicAndEffectsThePlayerWillNotReadAreSilentAsIfMissing)
     fs::resize_file("dat/big.mid", StoryBounds::MusicBytes + 1);
     EXPECT_EQ(Audio::MciSendString("open dat\\big.mid alias Midi1", nullptr, 0), MciError::FileNotFound)
         << "missing, not damaged";
+    // A sound MIDI file, but with more events than the synthesiser is given to hold.
+    SoundTest::TTrack changes;
+    while (changes.Bytes.size() <= StoryBounds::MidiBytes)
+        changes.Event(0, {0xC0, 1});
+    changes.End(0);
+    Dir.Write("dat/long.mid", SoundTest::MidiFile(0, 96, {changes}));
+    EXPECT_EQ(Audio::MciSendString("open dat\\long.mid alias Midi1", nullptr, 0), MciError::InvalidFile);
 
     Dir.Write("dat/big.wav", SoundTest::SineWav(440, 100));
     fs::resize_file("dat/big.wav", StoryBounds::EffectBytes + 1);

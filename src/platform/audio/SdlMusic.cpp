@@ -92,6 +92,9 @@ uint32_t TSdlMusic::Load(const std::string& nativePath)
     // silence; the sequencer refuses it at open.
     if (!midi && HasMidiExtension(nativePath))
         return MciError::InvalidFile;
+    TooLarge = midi && bytes.size() > StoryBounds::MidiBytes;
+    if (TooLarge)
+        return MciError::InvalidFile;
     std::optional<std::string> standard;
     if (midi) {
         EventsMs = MidiEventsLengthMs(bytes);

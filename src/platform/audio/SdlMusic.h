@@ -32,6 +32,8 @@ public:
     bool LoadFailed() override;
     // Waits for a load started by Load to finish; true when the music can be played.
     bool WaitUntilLoaded();
+    // Whether the last Load refused a MIDI file for its size alone.
+    bool RefusedForSize() const { return TooLarge; }
 
 private:
     void LoadInBackground(int type);  // a Mix_MusicType
@@ -48,6 +50,7 @@ private:
     std::optional<double> EventsMs;
     std::chrono::steady_clock::time_point Started;
     bool HasStarted = false;
+    bool TooLarge = false;
 };
 
 }  // namespace Audio
