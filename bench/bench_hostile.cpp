@@ -1,9 +1,10 @@
-// A stranger's story against the real player: for each hostile input (music that is a device or a
-// FIFO, a wave whose header claims hundreds of megabytes, a script of millions of lines, a line of
-// twenty thousand "&"), the player starts in the story's folder on a private Xvfb, is left to it
-// for a few seconds, and is then sent Enter; the figure is its peak memory, and the goal holds only
-// when it also showed a window and answered the key by drawing. A player that grows past 1 GB is
-// stopped there, so that the bench never takes the machine with it.
+// A stranger's story against the real player: for each hostile input (music that is a device, a
+// FIFO or a MIDI file of millions of events, a wave whose header claims hundreds of megabytes, a
+// script of millions of lines, a line of twenty thousand "&"), the player starts in the story's
+// folder on a private Xvfb, is left to it for a few seconds, and is then sent Enter; the figure is
+// its peak memory, and the goal holds only when it also showed a window and answered the key by
+// drawing. A player that grows past 1 GB is stopped there, so that the bench never takes the
+// machine with it.
 //   bench_hostile [PLAYER]
 #include "BenchFigure.h"
 #include "XScreen.h"
@@ -65,6 +66,22 @@ void MakeGsmWave(const fs::path& path, uint32_t dataBytes)
     fs::resize_file(path, h.size() + dataBytes);
 }
 
+// A MIDI file of one track of `bytes` bytes of program changes, the shortest events there are.
+void MakeDenseMidi(const fs::path& path, uint32_t bytes)
+{
+    std::string events;
+    while (events.size() + 7 < bytes)
+        events += std::string("\x00\xC0\x01", 3);
+    events += std::string("\x00\xFF\x2F\x00", 4);
+    std::string file = "MThd";
+    for (uint32_t v : {0u, 0u, 0u, 6u, 0u, 0u, 0u, 1u, 0u, 96u})
+        file += static_cast<char>(v);
+    file += "MTrk";
+    for (int shift : {24, 16, 8, 0})
+        file += static_cast<char>((events.size() >> shift) & 0xFF);
+    Write(path, file + events);
+}
+
 const std::vector<THostile> Inputs = {
     {"music that is /dev/zero",
      [](const fs::path& dat) {
@@ -76,6 +93,16 @@ const std::vector<THostile> Inputs = {
     {"music that is a FIFO",
      [](const fs::path& dat) {
          mkfifo((dat / "bgm.mid").c_str(), 0600);
+         Write(dat / "1.txt", "#Midi bgm.mid\r\nhello\r\nworld\r\n");
+     }},
+    {"a MIDI file of 4 MB of program changes",
+     [](const fs::path& dat) {
+         MakeDenseMidi(dat / "bgm.mid", 4 * 1024 * 1024 - 64);
+         Write(dat / "1.txt", "#Midi bgm.mid\r\nhello\r\nworld\r\n");
+     }},
+    {"a MIDI file of 30 MB of program changes",
+     [](const fs::path& dat) {
+         MakeDenseMidi(dat / "bgm.mid", 30 * 1024 * 1024);
          Write(dat / "1.txt", "#Midi bgm.mid\r\nhello\r\nworld\r\n");
      }},
     {"a GSM wave claiming 436 MB",
