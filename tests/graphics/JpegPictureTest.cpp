@@ -141,6 +141,26 @@ TEST(JpegPicture, ABodyErrorIsRaisedByTheFirstPaintOnlyAndLeavesUndecodedRowsBla
     EXPECT_EQ(again->Pixels.back(), 0u);
 }
 
+TEST(JpegPicture, AProgressivePictureOfEndlessScansFailsAtItsFirstPaint)
+{
+    std::string file = Jpeg(Gradient(64, 64), false, true);
+    // Its last scan again and again: each copy only warns, and costs a pass over the picture.
+    const size_t last = file.rfind("\xFF\xDA");
+    const size_t end = file.rfind("\xFF\xD9");
+    const std::string scan = file.substr(last, end - last);
+    std::string copies;
+    for (int i = 0; i < 600; ++i)
+        copies += scan;
+    file.insert(end, copies);
+    TJpegGraphic graphic(file);
+    try {
+        graphic.Render();
+        ADD_FAILURE() << "a picture of 600 scans is damaged";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(Sjis::ToUtf8(e.what()), JpegText(JERR_BAD_PROGRESSION));
+    }
+}
+
 TEST(JpegPicture, ABodyCutShortOnlyWarnsAndShowsWhatItHas)
 {
     TRgbImage source = Gradient(64, 64);

@@ -40,6 +40,20 @@ void InstallErrorManager(jpeg_decompress_struct& info, TErrorManager& manager)
     manager.Code = 0;
 }
 
+// Each scan of a progressive picture is a pass over all of it, and nothing bounds how many a file
+// holds: a few megabytes of empty scans would keep the first paint busy for minutes. Real pictures
+// have about ten; one with more than this fails as a damaged picture does.
+constexpr int MaxScans = 500;
+
+void CountScans(j_common_ptr common)
+{
+    auto* info = reinterpret_cast<j_decompress_ptr>(common);
+    if (info->input_scan_number > MaxScans) {
+        info->err->msg_code = JERR_BAD_PROGRESSION;
+        info->err->error_exit(common);
+    }
+}
+
 void OpenMemory(jpeg_decompress_struct& info, const std::string& file)
 {
     jpeg_create_decompress(&info);
@@ -112,6 +126,9 @@ TResult Decode(const std::string& file, TRgbImage& image)
         return manager.Code;
     }
     OpenMemory(info, file);
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = CountScans;
+    info.progress = &progress;  // after the library's set-up, which clears it
     ChooseOutput(info);
     jpeg_start_decompress(&info);
     JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
