@@ -11,7 +11,8 @@ struct TSettings {
     bool operator==(const TSettings&) const = default;
 };
 
-// The settings file's path; "" when neither XDG_CONFIG_HOME (absolute) nor HOME is set.
+// The settings file's path, in the player's configuration folder (UserFolder); "" when there is
+// none.
 std::string SettingsPath();
 
 // Reads the settings. A file that does not exist gives none; one that cannot be read or does not
@@ -20,7 +21,8 @@ TSettings LoadSettings(const std::string& path, std::string& problem);
 
 // Writes the settings, making the folder if need be, through a new file renamed over the old one:
 // a reader never sees half a file, and a link in the file's place is replaced, not followed. The
-// settings folder itself must not be a link. Returns false with `problem` set on failure.
+// folder is the user's own: a link there is followed. What else the old file held (other sections
+// and names, comments) is kept. Returns false with `problem` set on failure.
 bool SaveSettings(const std::string& path, const TSettings& settings, std::string& problem);
 
 // "auto" or a whole number from 1 to 8 as a scale (0 for "auto"); nullopt for anything else.

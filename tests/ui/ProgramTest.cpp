@@ -1,6 +1,7 @@
 // The program's start: its command line, the story folder it names, and the settings it remembers.
 #include "engine/UnitRK.h"
 #include "platform/ShiftJis.h"
+#include "platform/UserFolders.h"
 #include "ui/AuthorCommands.h"
 #include "ui/CommandLine.h"
 #include "ui/Settings.h"
@@ -154,13 +155,18 @@ TEST_F(StoryFolder, TheFolderItsDatFolderOrItsScriptNameTheStory)
     EXPECT_NE(EnterStoryFolder(Dir + "/empty").find("no dat/1.txt"), std::string::npos);
 }
 
+// The XDG rule for each of the player's folders: the variable when absolute, else HOME's default
+// place when HOME is absolute, else none; a relative path would be the story's folder.
 TEST_F(SettingsFile, ThePathFollowsXdgConfigHomeThenHome)
 {
-    auto keep = [](const char* name) {
+    const std::vector<const char*> names = {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME",
+                                            "HOME"};
+    std::vector<std::optional<std::string>> kept;
+    for (const char* name : names) {
         const char* v = std::getenv(name);
-        return v ? std::optional<std::string>(v) : std::nullopt;
-    };
-    auto config = keep("XDG_CONFIG_HOME"), home = keep("HOME");
+        kept.push_back(v ? std::optional<std::string>(v) : std::nullopt);
+        unsetenv(name);
+    }
     setenv("XDG_CONFIG_HOME", "/x/config", 1);
     EXPECT_EQ(SettingsPath(), "/x/config/zv_rk/settings.ini");
     setenv("XDG_CONFIG_HOME", "relative", 1);  // to be ignored
@@ -168,11 +174,22 @@ TEST_F(SettingsFile, ThePathFollowsXdgConfigHomeThenHome)
     EXPECT_EQ(SettingsPath(), "/home/reader/.config/zv_rk/settings.ini");
     unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(SettingsPath(), "/home/reader/.config/zv_rk/settings.ini");
-    for (auto [name, value] : {std::pair{"XDG_CONFIG_HOME", config}, {"HOME", home}}) {
-        if (value)
-            setenv(name, value->c_str(), 1);
+    EXPECT_EQ(UserFolder(TUserFolder::Data), "/home/reader/.local/share/zv_rk");
+    EXPECT_EQ(UserFolder(TUserFolder::State), "/home/reader/.local/state/zv_rk");
+    EXPECT_EQ(UserFolder(TUserFolder::Cache), "/home/reader/.cache/zv_rk");
+    setenv("XDG_STATE_HOME", "/x/state", 1);
+    EXPECT_EQ(UserFolder(TUserFolder::State), "/x/state/zv_rk");
+    for (const char* home : {"relative-home", ""}) {
+        setenv("HOME", home, 1);
+        EXPECT_EQ(SettingsPath(), "") << "HOME=" << home;
+        EXPECT_EQ(UserFolder(TUserFolder::Cache), "") << "HOME=" << home;
+    }
+    EXPECT_EQ(UserFolder(TUserFolder::State), "/x/state/zv_rk");
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (kept[i])
+            setenv(names[i], kept[i]->c_str(), 1);
         else
-            unsetenv(name);
+            unsetenv(names[i]);
     }
 }
 
@@ -202,13 +219,37 @@ TEST_F(SettingsFile, WrittenWholeThroughNoLinkAndReadBack)
     EXPECT_FALSE(fs::is_symlink(path));
     EXPECT_EQ(LoadSettings(path, problem), (TSettings{2, false}));
 
-    // A settings folder that is a link is not written through.
-    fs::create_directories(Dir + "/real");
+    // The settings folder is the user's own: a link there (into a repository of dotfiles) is
+    // followed, and the file lands where it points.
+    fs::create_directories(Dir + "/dotfiles");
     fs::create_directories(Dir + "/linked");
-    fs::create_directory_symlink(Dir + "/real", Dir + "/linked/zv_rk");
-    EXPECT_FALSE(SaveSettings(Dir + "/linked/zv_rk/settings.ini", TSettings{2, false}, problem));
+    fs::create_directory_symlink(Dir + "/dotfiles", Dir + "/linked/zv_rk");
+    EXPECT_TRUE(SaveSettings(Dir + "/linked/zv_rk/settings.ini", TSettings{2, false}, problem)) << problem;
+    EXPECT_EQ(LoadSettings(Dir + "/dotfiles/settings.ini", problem), (TSettings{2, false}));
+}
+
+// A save changes the player's own entries and nothing else: other sections, other names in its
+// own section and comments are there afterwards, where they were.
+TEST_F(SettingsFile, ASaveKeepsWhatElseTheFileHolds)
+{
+    std::string path = Dir + "/zv_rk/settings.ini";
+    Write("zv_rk/settings.ini", "; mine\n[sound]\nvolume = 7\n[window]\nscale = 2\nposition = 10,20\n"
+                                "fullscreen = true\n  continued\n[later]\nkey: value\n");
+    std::string problem;
+    ASSERT_TRUE(SaveSettings(path, TSettings{4, std::nullopt}, problem)) << problem;
+    EXPECT_EQ(Read(path), "; mine\n[sound]\nvolume = 7\n[window]\nscale = 4\nposition = 10,20\n[later]\nkey: value\n");
+    EXPECT_EQ(LoadSettings(path, problem), (TSettings{4, std::nullopt}));
+
+    // No [window] section yet: one is added at the end.
+    Write("zv_rk/settings.ini", "[sound]\nvolume = 7");
+    ASSERT_TRUE(SaveSettings(path, TSettings{std::nullopt, true}, problem)) << problem;
+    EXPECT_EQ(Read(path), "[sound]\nvolume = 7\n[window]\nfullscreen = true\n");
+
+    // A file that is there but cannot be read as one is left as it is.
+    Write("zv_rk/settings.ini", std::string(100 * 1024, '#'));
+    EXPECT_FALSE(SaveSettings(path, TSettings{3, std::nullopt}, problem));
     EXPECT_NE(problem, "");
-    EXPECT_TRUE(fs::is_empty(Dir + "/real"));
+    EXPECT_EQ(Read(path).size(), 100u * 1024);
 }
 
 TEST_F(SettingsFile, ADamagedOrUnreadableFileIsIgnoredWithItsReason)

@@ -70,6 +70,8 @@ public:
 
 private:
     static std::string StartVideo();
+    // Two presses closer than this, in window pixels at `scale`, make a double click.
+    static void SetDoubleClickRadius(int scale);
     void Handle(const SDL_Event& event, TApplication& app);
     void HandleWindowEvent(const SDL_WindowEvent& event, TApplication& app);
     void HandleButtonDown(const SDL_MouseButtonEvent& event, TApplication& app);
