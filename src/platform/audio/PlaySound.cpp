@@ -34,8 +34,12 @@ Mix_Chunk* DecodeEffect(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::optional<std::string> readable = MixerReadableWave(bytes);
-    const std::string& decoded = readable ? *readable : bytes;
+    const TMixerWave readable = MixerReadableWave(bytes);
+    if (!readable.Refusal.empty()) {
+        SDL_SetError("%s", readable.Refusal.c_str());
+        return nullptr;
+    }
+    const std::string& decoded = readable.Converted ? *readable.Converted : bytes;
     if (decoded.size() > static_cast<size_t>(INT32_MAX)) {
         SDL_SetError("too long to play");
         return nullptr;
