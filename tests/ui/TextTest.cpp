@@ -152,3 +152,30 @@ TEST_F(TextTest, TextBeyondTheBoxIsCutNotWrapped)
             }
     EXPECT_GT(InkColumns(5, 17).second, 60);
 }
+
+TEST_F(TextTest, PaintingCostsWhatShowsNotWhatIsCutOff)
+{
+    // A label at its widest, 148 pixels; the work of a paint is the text it hands the font.
+    const auto paint = [&](const std::string& caption, TAlignment alignment) {
+        SDL_FillRect(Surface, nullptr, 0);
+        const size_t before = Painter.FontWork();
+        Draw(caption, alignment, {0, 0, 148, 40});
+        return Painter.FontWork() - before;
+    };
+    std::string underlined, plain, lines;
+    for (int i = 0; i < 20'000; ++i) {
+        underlined += "&a";
+        plain += "a";
+        lines += "a\r\n";
+    }
+    for (const auto& [caption, start] : {std::pair{underlined, underlined.substr(0, 200)},
+                                         {plain, plain.substr(0, 100)},
+                                         {lines, lines.substr(0, 30)}}) {
+        const size_t startWork = paint(start, TAlignment::LeftJustify);
+        const TRgbImage startPixels = Pixels();
+        EXPECT_LE(paint(caption, TAlignment::LeftJustify), 4 * startWork) << caption.substr(0, 8);
+        EXPECT_EQ(Pixels().Pixels, startPixels.Pixels) << "the same pixels as the start of the text draws";
+    }
+    // A centred line is placed by its whole width, so all of it is measured, a few times at most.
+    EXPECT_LE(paint(underlined, TAlignment::Center), 40 * underlined.size());
+}

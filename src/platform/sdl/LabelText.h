@@ -32,16 +32,30 @@ public:
     int LineWidth(const TTextLine& line, const TFont& font);
 
     // Draws `caption` from the top of `box`, left-aligned or each line centred, in the font's
-    // colour; nothing outside `clip` is touched.
+    // colour; nothing outside `clip` is touched. Only what can show inside the clip is measured
+    // and drawn, so text cut off below or to the right costs nothing.
     void Draw(SDL_Surface* target, const SDL_Rect& box, const SDL_Rect& clip, const TFont& font, TAlignment alignment,
               const std::string& caption, bool prefixes = true);
 
+    // The bytes of text handed to the font so far, measured or drawn: what painting has cost.
+    size_t FontWork() const { return FontBytes; }
+
 private:
     int TabWidth(const TFont& font);
+    static int Reach(const TFont& font);
     int SegmentWidth(const std::string& sjis, TTF_Font* face);
+    // The bytes of `sjis`, whole characters from its start, that can show within `room` pixels
+    // of where it starts: measured in stretches that double, so the work stays within twice what
+    // is drawn however long the text.
+    size_t ShownBytes(const std::string& sjis, TTF_Font* face, int room);
+    void DrawUnderlines(SDL_Surface* target, int x, int y, const SDL_Rect& clip, const TTextSegment& segment,
+                        size_t shown, TTF_Font* face, Uint32 pixel);
+    int DrawSegment(SDL_Surface* target, int x, int y, const SDL_Rect& clip, const TTextSegment& segment,
+                    const TFont& font);
     void DrawLine(SDL_Surface* target, int x, int y, const SDL_Rect& clip, const TTextLine& line, const TFont& font);
 
     TFontCache& Fonts;
+    size_t FontBytes = 0;
 };
 
 // SDL colour from 0xRRGGBB.
