@@ -168,9 +168,12 @@ TEST_F(TextTest, PaintingCostsWhatShowsNotWhatIsCutOff)
         plain += "a";
         lines += "a\r\n";
     }
+    // The font stops at a zero byte, so nothing after one shows either.
+    const std::string stopped = std::string("a\0", 2) + underlined;
     for (const auto& [caption, start] : {std::pair{underlined, underlined.substr(0, 200)},
                                          {plain, plain.substr(0, 100)},
-                                         {lines, lines.substr(0, 30)}}) {
+                                         {lines, lines.substr(0, 30)},
+                                         {stopped, stopped.substr(0, 200)}}) {
         const size_t startWork = paint(start, TAlignment::LeftJustify);
         const TRgbImage startPixels = Pixels();
         EXPECT_LE(paint(caption, TAlignment::LeftJustify), 4 * startWork) << caption.substr(0, 8);

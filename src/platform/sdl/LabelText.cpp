@@ -127,7 +127,9 @@ int TTextPainter::DrawSegment(SDL_Surface* target, int x, int y, const SDL_Rect&
                               const TFont& font)
 {
     TTF_Font* face = Fonts.Get(font.Height, font.Bold);
-    const size_t shown = ShownBytes(segment.Sjis, face, clip.x + clip.w + Reach(font) - x);
+    // The font stops at a zero byte: what follows it in the segment neither shows nor takes room.
+    const std::string text = segment.Sjis.substr(0, segment.Sjis.find('\0'));
+    const size_t shown = ShownBytes(text, face, clip.x + clip.w + Reach(font) - x);
     const std::string utf8 = Sjis::ToUtf8(segment.Sjis.substr(0, shown));
     FontBytes += utf8.size();
     const SDL_Color color = ToSdlColor(font.Color);
@@ -143,7 +145,7 @@ int TTextPainter::DrawSegment(SDL_Surface* target, int x, int y, const SDL_Rect&
     SDL_SetClipRect(target, nullptr);
     const int width = glyphs->w;
     SDL_FreeSurface(glyphs);
-    return shown < segment.Sjis.size() ? -1 : width;
+    return shown < text.size() ? -1 : width;
 }
 
 void TTextPainter::DrawLine(SDL_Surface* target, int x, int y, const SDL_Rect& clip, const TTextLine& line,
