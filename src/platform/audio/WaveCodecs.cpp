@@ -165,9 +165,9 @@ std::optional<std::string> Mp3Stream(std::string_view b, const TWave& wave)
     std::string_view data = b.substr(wave.Data, wave.DataSize);
     if (data.starts_with("ID3"))
         return std::string(data);
-    for (size_t i = 0; i + 1 < data.size(); ++i) {
-        unsigned char b0 = static_cast<unsigned char>(data[i]), b1 = static_cast<unsigned char>(data[i + 1]);
-        if (b0 == 0xFF && (b1 & 0xE0) == 0xE0 && (b1 & 0x06) == 0x02)
+    for (size_t i = data.find('\xFF'); i < data.size() - 1; i = data.find('\xFF', i + 1)) {
+        unsigned char b1 = static_cast<unsigned char>(data[i + 1]);
+        if ((b1 & 0xE0) == 0xE0 && (b1 & 0x06) == 0x02)
             return std::string(data.substr(i));
     }
     return std::nullopt;
@@ -231,7 +231,8 @@ double Mp3PcmBytes(std::string_view b, const TWave& wave)
 {
     const std::string_view data = b.substr(wave.Data, wave.DataSize);
     double total = 0;
-    for (size_t at = 0; at < data.size() && total <= static_cast<double>(MaxEffectPcmBytes); ++at)
+    for (size_t at = data.find('\xFF'); at < data.size() && total <= static_cast<double>(MaxEffectPcmBytes);
+         at = data.find('\xFF', at + 1))
         if (std::optional<TMpegFrame> frame = MpegFrameAt(data, at))
             total += PcmBytes(frame->Samples, frame->Channels, frame->Rate);
     return total;
