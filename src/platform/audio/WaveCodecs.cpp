@@ -51,6 +51,20 @@ struct TWave {
 
 bool IsRiffWave(std::string_view b) { return b.size() >= 12 && b.substr(0, 4) == "RIFF" && b.substr(8, 4) == "WAVE"; }
 
+// The first chunk at or after `at` that is not one of a run of empty chunks with a name of zeros,
+// as a run of zero bytes reads: hundreds of megabytes of them are passed over at once.
+size_t PastEmptyChunks(std::string_view b, size_t at)
+{
+    if (at >= b.size())
+        return at;
+    static const char zeros[4096] = {};
+    size_t end = at;
+    while (b.size() - end >= sizeof zeros && std::memcmp(b.data() + end, zeros, sizeof zeros) == 0)
+        end += sizeof zeros;
+    end = std::min(b.find_first_not_of('\0', end), b.size());
+    return at + (end - at) / 8 * 8;
+}
+
 // The format and data chunks of a RIFF WAVE file; chunks follow one another, each padded to an
 // even length, and neither the RIFF size nor a data size beyond the end of the file is trusted.
 std::optional<TWave> ReadWave(std::string_view b)
@@ -80,7 +94,7 @@ std::optional<TWave> ReadWave(std::string_view b)
         }
         if (size > b.size() - body)
             break;
-        at = body + size + (size & 1);
+        at = PastEmptyChunks(b, body + size + (size & 1));
         if (at > b.size())
             break;
     }
@@ -187,7 +201,7 @@ std::optional<std::string> CutOverrunningChunk(std::string_view b)
             Put(cut, static_cast<uint32_t>(b.size() - body), 4);
             return cut.append(b.substr(body));
         }
-        at = body + size + (size & 1);
+        at = PastEmptyChunks(b, body + size + (size & 1));
     }
     return std::nullopt;
 }
