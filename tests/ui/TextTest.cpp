@@ -180,5 +180,23 @@ TEST_F(TextTest, PaintingCostsWhatShowsNotWhatIsCutOff)
         EXPECT_EQ(Pixels().Pixels, startPixels.Pixels) << "the same pixels as the start of the text draws";
     }
     // A centred line is placed by its whole width, so all of it is measured, a few times at most.
-    EXPECT_LE(paint(underlined, TAlignment::Center), 40 * underlined.size());
+    EXPECT_LE(paint(underlined, TAlignment::Center), 8 * underlined.size());
+    EXPECT_NE(InkColumns(0, 11).first, -1) << "its middle shows";
+}
+
+TEST_F(TextTest, TheMiddleOfACentredLineFarWiderThanItsLabelLandsWhereTheWholeLinePutsIt)
+{
+    // Drawn from near the label, not from the start of the line 150,000 pixels to its left: each
+    // character where the short stretch of the same line drawn there puts it.
+    std::string line;
+    for (int i = 0; i < 20'000; ++i)
+        line += "A&b";
+    Draw(line, TAlignment::Center, {0, 0, 148, 40});
+    const TRgbImage centred = Pixels();
+    const int width = Painter.LineWidth(ParseCaption(line)[0], Font);
+    const int x = (148 - width) / 2, unit = Painter.LineWidth(ParseCaption("A&b")[0], Font);
+    SDL_FillRect(Surface, nullptr, 0);
+    const int before = (-x / unit - 2) * unit;
+    Draw(line.substr(0, 3 * 20), TAlignment::LeftJustify, {x + before, 0, 20 * unit, 40}, {0, 0, 148, 40});
+    EXPECT_EQ(Pixels().Pixels, centred.Pixels);
 }

@@ -101,22 +101,68 @@ int TTextPainter::LineWidth(const TTextLine& line, const TFont& font)
 // that far past the clip's right edge draws nothing inside it.
 int TTextPainter::Reach(const TFont& font) { return 2 * font.Height; }
 
-void TTextPainter::DrawUnderlines(SDL_Surface* target, int x, int y, const SDL_Rect& clip, const TTextSegment& segment,
-                                  size_t shown, TTF_Font* face, Uint32 pixel)
+size_t TTextPainter::HiddenBytes(const std::string& sjis, TTF_Font* face, int hidden)
 {
-    const auto right = [&](size_t at) {
-        return x + SegmentWidth(segment.Sjis.substr(0, Sjis::NextChar(segment.Sjis, at)), face);
-    };
+    if (hidden <= FarLeft)
+        return 0;
+    const int target = hidden - FarLeft / 2;
+    // Whole characters in doubling stretches until one reaches the target, then halving between
+    // the last two, each half measured on its own: a few pixels off, far less than the slack left.
+    size_t low = 0, high = 0;
+    int lowWidth = 0;
+    for (size_t want = 16;; want *= 2) {
+        while (high < sjis.size() && high < want)
+            high = Sjis::NextChar(sjis, high);
+        high = std::min(high, sjis.size());
+        const int width = SegmentWidth(sjis.substr(0, high), face);
+        if (width >= target)
+            break;
+        if (high == sjis.size())
+            return high;
+        low = high;
+        lowWidth = width;
+    }
+    while (high - low > 64) {
+        size_t middle = low;
+        while (middle < low + (high - low) / 2)
+            middle = Sjis::NextChar(sjis, middle);
+        const int width = lowWidth + SegmentWidth(sjis.substr(low, middle - low), face);
+        if (width < target) {
+            low = middle;
+            lowWidth = width;
+        } else {
+            high = middle;
+        }
+    }
+    return low;
+}
+
+int TTextPainter::WindowStart(const std::string& sjis, size_t from, TTF_Font* face)
+{
+    const int space = SegmentWidth(" ", face);
+    const std::string first = sjis.substr(from, Sjis::NextChar(sjis, from) - from);
+    const int pen = SegmentWidth(sjis.substr(0, from) + " ", face) - space;
+    const int leadIn = SegmentWidth(first, face) - (SegmentWidth(" " + first, face) - space);
+    return pen - leadIn;
+}
+
+void TTextPainter::DrawUnderlines(SDL_Surface* target, int x, int y, const SDL_Rect& clip, const TTextSegment& segment,
+                                  size_t from, size_t shown, TTF_Font* face, Uint32 pixel)
+{
+    const std::string& text = segment.Sjis;
+    const auto edge = [&](size_t at) { return x + SegmentWidth(text.substr(from, at - from), face); };
+    const auto right = [&](size_t at) { return edge(Sjis::NextChar(text, at)); };
     // Of the underlined characters drawn, those left of the clip are passed over by halving, not
     // measured one by one.
     const std::vector<size_t>& marks = segment.Underlined;
-    const auto end = std::lower_bound(marks.begin(), marks.end(), shown);
-    const auto first = std::partition_point(marks.begin(), end, [&](size_t at) { return right(at) <= clip.x; });
+    const auto begin = std::lower_bound(marks.begin(), marks.end(), from);
+    const auto end = std::lower_bound(begin, marks.end(), shown);
+    const auto first = std::partition_point(begin, end, [&](size_t at) { return right(at) <= clip.x; });
     for (auto mark = first; mark != end; ++mark) {
-        const int from = x + SegmentWidth(segment.Sjis.substr(0, *mark), face);
-        if (from >= clip.x + clip.w)
+        const int left = edge(*mark);
+        if (left >= clip.x + clip.w)
             break;
-        SDL_Rect bar{from, y, right(*mark) - from, 1};
+        SDL_Rect bar{left, y, right(*mark) - left, 1};
         SDL_FillRect(target, &bar, pixel);
     }
 }
@@ -129,23 +175,29 @@ int TTextPainter::DrawSegment(SDL_Surface* target, int x, int y, const SDL_Rect&
     TTF_Font* face = Fonts.Get(font.Height, font.Bold);
     // The font stops at a zero byte: what follows it in the segment neither shows nor takes room.
     const std::string text = segment.Sjis.substr(0, segment.Sjis.find('\0'));
-    const size_t shown = ShownBytes(text, face, clip.x + clip.w + Reach(font) - x);
-    const std::string utf8 = Sjis::ToUtf8(segment.Sjis.substr(0, shown));
+    const size_t from = HiddenBytes(text, face, clip.x - Reach(font) - x);
+    if (from == text.size())
+        return SegmentWidth(text, face);
+    const int start = from ? x + WindowStart(text, from, face) : x;
+    const size_t shown = from + ShownBytes(text.substr(from), face, clip.x + clip.w + Reach(font) - start);
+    const std::string utf8 = Sjis::ToUtf8(text.substr(from, shown - from));
     FontBytes += utf8.size();
     const SDL_Color color = ToSdlColor(font.Color);
     SDL_Surface* glyphs = TTF_RenderUTF8_Solid(face, utf8.c_str(), color);
     if (!glyphs)
         return 0;
     SDL_SetClipRect(target, &clip);
-    SDL_Rect where{x, y, glyphs->w, glyphs->h};
+    SDL_Rect where{start, y, glyphs->w, glyphs->h};
     SDL_BlitSurface(glyphs, nullptr, target, &where);
     const int underlineY = y + std::min(TTF_FontAscent(face), font.Height - 1);
-    DrawUnderlines(target, x, underlineY, clip, segment, shown, face,
+    DrawUnderlines(target, start, underlineY, clip, segment, from, shown, face,
                    SDL_MapRGB(target->format, color.r, color.g, color.b));
     SDL_SetClipRect(target, nullptr);
     const int width = glyphs->w;
     SDL_FreeSurface(glyphs);
-    return shown < text.size() ? -1 : width;
+    if (shown < text.size())
+        return -1;
+    return from ? SegmentWidth(text, face) : width;
 }
 
 void TTextPainter::DrawLine(SDL_Surface* target, int x, int y, const SDL_Rect& clip, const TTextLine& line,

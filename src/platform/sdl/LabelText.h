@@ -43,13 +43,25 @@ public:
 private:
     int TabWidth(const TFont& font);
     static int Reach(const TFont& font);
+    // A segment that starts this many pixels left of the clip, as the middle of a centred line
+    // far wider than its label does, is drawn from a character near the clip instead of from its
+    // start, so that the whole line is no longer drawn up to what shows. Where the font places
+    // characters at fractions of a pixel (13 pixels high) they may land a pixel off.
+    static constexpr int FarLeft = 4096;
     int SegmentWidth(const std::string& sjis, TTF_Font* face);
     // The bytes of `sjis`, whole characters from its start, that can show within `room` pixels
     // of where it starts: measured in stretches that double, so the work stays within twice what
     // is drawn however long the text.
     size_t ShownBytes(const std::string& sjis, TTF_Font* face, int room);
+    // The bytes of `sjis`, whole characters from its start, that lie wholly more than `hidden`
+    // pixels left of where it starts; 0 unless that is far (FarLeft).
+    size_t HiddenBytes(const std::string& sjis, TTF_Font* face, int hidden);
+    // Where to draw the characters of `sjis` from `from` on, so that each lands where a drawing of
+    // all of it puts it: the pen before them (measured with a space after, which reaches no
+    // further than its advance), less how far their first character reaches left of its pen.
+    int WindowStart(const std::string& sjis, size_t from, TTF_Font* face);
     void DrawUnderlines(SDL_Surface* target, int x, int y, const SDL_Rect& clip, const TTextSegment& segment,
-                        size_t shown, TTF_Font* face, Uint32 pixel);
+                        size_t from, size_t shown, TTF_Font* face, Uint32 pixel);
     int DrawSegment(SDL_Surface* target, int x, int y, const SDL_Rect& clip, const TTextSegment& segment,
                     const TFont& font);
     void DrawLine(SDL_Surface* target, int x, int y, const SDL_Rect& clip, const TTextLine& line, const TFont& font);
