@@ -22,7 +22,7 @@ constexpr size_t MaxCaption = size_t{256} << 10;
 // What a paint may hand the font: a bound for all that can show in the clip, and for a centred
 // line, which is placed by its whole width, a few passes over it.
 constexpr size_t WorkPerPaint = size_t{4} << 20;
-constexpr size_t CentredWorkPerByte = 256;
+constexpr size_t CentredWorkPerByte = 16;
 
 TFontCache* Fonts = nullptr;
 TTextPainter* Painter = nullptr;
