@@ -1,12 +1,15 @@
 #include "Fuzz.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -60,7 +63,65 @@ void KeepPathsAbsolute(int* argc, char*** argv)
     *argv = pointers.data();
 }
 
+constexpr std::string_view RunMarker = "\xF5\xF5";
+
+// One piece of an expanded input: literal bytes, or a pattern repeated.
+struct TPiece {
+    std::string_view Pattern;
+    size_t Bytes = 0;  // the pattern repeated (or the literal cut) to this many
+};
+
+// The input's pieces, each cut so that the whole stays within `limit`.
+std::vector<TPiece> Pieces(std::string_view in, size_t limit)
+{
+    std::vector<TPiece> pieces;
+    size_t total = 0;
+    const auto add = [&](std::string_view pattern, size_t bytes) {
+        bytes = std::min(bytes, limit - total);
+        pieces.push_back({pattern, bytes});
+        total += bytes;
+    };
+    for (size_t at = 0; at < in.size() && total < limit;) {
+        const size_t marker = std::min(in.find(RunMarker, at), in.size());
+        if (marker > at)
+            add(in.substr(at, marker - at), marker - at);
+        at = marker;
+        if (in.size() - at < 4) {
+            add(in.substr(at), in.size() - at);
+            break;
+        }
+        const size_t n = std::clamp<size_t>(static_cast<unsigned char>(in[at + 3]), 1, 4);
+        const std::string_view pattern = in.substr(at + 4, n);
+        const bool zeros = pattern.find_first_not_of('\0') == std::string_view::npos;
+        const size_t repeats = size_t{1} << (static_cast<unsigned char>(in[at + 2]) % 32);
+        add(pattern, std::min(repeats * pattern.size(), zeros ? limit : limit / 32));
+        at += 4 + pattern.size();
+    }
+    return pieces;
+}
+
 }  // namespace
+
+TExpandedInput::TExpandedInput(const uint8_t* data, size_t size, size_t limit)
+{
+    const std::vector<TPiece> pieces = Pieces(std::string_view(reinterpret_cast<const char*>(data), size), limit);
+    for (const TPiece& piece : pieces)
+        Size += piece.Bytes;
+    Mapped = std::max<size_t>(Size, 1);
+    void* memory = mmap(nullptr, Mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (memory == MAP_FAILED)
+        Fail("no address space for an expanded input");
+    Memory = static_cast<char*>(memory);
+    char* out = Memory;
+    for (const TPiece& piece : pieces) {
+        const bool zeros = piece.Pattern.find_first_not_of('\0') == std::string_view::npos;
+        for (size_t i = 0; !zeros && i < piece.Bytes; i += piece.Pattern.size())
+            std::memcpy(out + i, piece.Pattern.data(), std::min(piece.Pattern.size(), piece.Bytes - i));
+        out += piece.Bytes;
+    }
+}
+
+TExpandedInput::~TExpandedInput() { munmap(Memory, Mapped); }
 
 void Fail(const std::string& what)
 {

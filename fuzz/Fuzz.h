@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <string_view>
 
 namespace Fuzz {
 
@@ -29,6 +30,24 @@ void WriteFile(const std::string& relative, const std::string& bytes);
 void RemoveFile(const std::string& relative);
 // The whole of a file.
 std::string ReadFile(const std::string& path);
+
+// An input with runs spelled short, so that an input of a few bytes can be as long as the files
+// that unpack from a small zip: "\xF5\xF5", a byte k, a byte n (1 to 4) and n bytes of pattern
+// stand for the pattern repeated 2^(k % 32) times. The whole is cut at `limit` bytes, a run of other
+// bytes than zeros at a 32nd of that. Runs of zeros take no memory (they are pages never written),
+// so a decoder sees sizes of hundreds of megabytes that cost nothing until it reads them.
+class TExpandedInput {
+public:
+    TExpandedInput(const uint8_t* data, size_t size, size_t limit);
+    ~TExpandedInput();
+    TExpandedInput(const TExpandedInput&) = delete;
+    TExpandedInput& operator=(const TExpandedInput&) = delete;
+    std::string_view View() const { return {Memory, Size}; }
+
+private:
+    char* Memory = nullptr;
+    size_t Size = 0, Mapped = 0;
+};
 
 // The same bytes always give the same plan of clicks, so a crash replays.
 std::mt19937 PlanFor(const uint8_t* data, size_t size);

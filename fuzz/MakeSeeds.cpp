@@ -185,6 +185,11 @@ void Music()
     std::string extensible(22, '\0');
     extensible[6] = 3;  // the sub-format: float
     Seed("wave", "extensible.wav", WaveFile(0xFFFE, 1, 8000, 8, 64, extensible, std::string(64, '\0')));
+    // 416 MB of zeros in a GSM wave, spelled short (fuzz/Fuzz.h): 4 GB of samples once decoded.
+    const std::string gsm = GsmWave();
+    std::string zeros = gsm.substr(0, gsm.find("data") + 4);
+    Put(zeros, 436'207'655, 4, false);
+    Seed("wave", "gsm-zeros.wav", zeros + "\xF5\xF5\x1D\x01\x00"s);
 
     Seed("mci", "play.txt",
          "open dat\\bgm.mid alias Midi1\0play Midi1 notify\0status Midi1 mode\0play Midi1 from 0\0"
@@ -208,6 +213,10 @@ void Captions()
         Seed("label_text", "left-" + std::string(name), Sjis::FromUtf8(utf8) + plain);
     }
     Seed("label_text", "broken.txt", "\x81\r\n\x82\x20\xFD\x80\xA0&\x83"s + centred);
+    // A line of 32,768 "&a" and one of as many lines, spelled short (fuzz/Fuzz.h).
+    Seed("label_text", "long-line.txt", "\xF5\xF5\x0F\x02&a"s + plain);
+    Seed("label_text", "long-centred-line.txt", "\xF5\xF5\x0F\x02&a"s + centred);
+    Seed("label_text", "many-lines.txt", "\xF5\xF5\x0F\x03a\r\n"s + plain);
 }
 
 }  // namespace

@@ -152,3 +152,51 @@ TEST_F(TextTest, TextBeyondTheBoxIsCutNotWrapped)
             }
     EXPECT_GT(InkColumns(5, 17).second, 60);
 }
+
+TEST_F(TextTest, PaintingCostsWhatShowsNotWhatIsCutOff)
+{
+    // A label at its widest, 148 pixels; the work of a paint is the text it hands the font.
+    const auto paint = [&](const std::string& caption, TAlignment alignment) {
+        SDL_FillRect(Surface, nullptr, 0);
+        const size_t before = Painter.FontWork();
+        Draw(caption, alignment, {0, 0, 148, 40});
+        return Painter.FontWork() - before;
+    };
+    std::string underlined, plain, lines;
+    for (int i = 0; i < 20'000; ++i) {
+        underlined += "&a";
+        plain += "a";
+        lines += "a\r\n";
+    }
+    // The font stops at a zero byte, so nothing after one shows either.
+    const std::string stopped = std::string("a\0", 2) + underlined;
+    for (const auto& [caption, start] : {std::pair{underlined, underlined.substr(0, 200)},
+                                         {plain, plain.substr(0, 100)},
+                                         {lines, lines.substr(0, 30)},
+                                         {stopped, stopped.substr(0, 200)}}) {
+        const size_t startWork = paint(start, TAlignment::LeftJustify);
+        const TRgbImage startPixels = Pixels();
+        EXPECT_LE(paint(caption, TAlignment::LeftJustify), 4 * startWork) << caption.substr(0, 8);
+        EXPECT_EQ(Pixels().Pixels, startPixels.Pixels) << "the same pixels as the start of the text draws";
+    }
+    // A centred line is placed by its whole width, so all of it is measured, a few times at most.
+    EXPECT_LE(paint(underlined, TAlignment::Center), 8 * underlined.size());
+    EXPECT_NE(InkColumns(0, 11).first, -1) << "its middle shows";
+}
+
+TEST_F(TextTest, TheMiddleOfACentredLineFarWiderThanItsLabelLandsWhereTheWholeLinePutsIt)
+{
+    // Drawn from near the label, not from the start of the line 150,000 pixels to its left: each
+    // character where the short stretch of the same line drawn there puts it.
+    std::string line;
+    for (int i = 0; i < 20'000; ++i)
+        line += "A&b";
+    Draw(line, TAlignment::Center, {0, 0, 148, 40});
+    const TRgbImage centred = Pixels();
+    const int width = Painter.LineWidth(ParseCaption(line)[0], Font);
+    const int x = (148 - width) / 2, unit = Painter.LineWidth(ParseCaption("A&b")[0], Font);
+    SDL_FillRect(Surface, nullptr, 0);
+    const int before = (-x / unit - 2) * unit;
+    Draw(line.substr(0, 3 * 20), TAlignment::LeftJustify, {x + before, 0, 20 * unit, 40}, {0, 0, 148, 40});
+    EXPECT_EQ(Pixels().Pixels, centred.Pixels);
+}

@@ -57,7 +57,7 @@ bool EnsureAudioOpen()
         DeviceFailed = true;
         return false;
     }
-    if (Mix_OpenAudio(SampleRate, AUDIO_S16SYS, 2, BufferFrames) != 0) {
+    if (Mix_OpenAudio(SampleRate, AUDIO_S16SYS, OutputChannels, BufferFrames) != 0) {
         std::fprintf(stderr, "zv_rk: sound is off: the audio device cannot be opened (%s)\n", Mix_GetError());
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         DeviceFailed = true;

@@ -7,6 +7,7 @@
 namespace Audio {
 
 constexpr int SampleRate = 44100;
+constexpr int OutputChannels = 2;
 // 1024 frames (23 ms) keeps the first note quick without risking underruns.
 constexpr int BufferFrames = 1024;
 // How far the mixer works ahead of what has been heard, at most.

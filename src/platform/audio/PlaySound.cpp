@@ -56,8 +56,12 @@ Mix_Chunk* DecodeEffect(const std::string& path)
     if (!file)
         return nullptr;
     const std::string& bytes = *file;
-    std::optional<std::string> readable = MixerReadableWave(bytes);
-    const std::string& decoded = readable ? *readable : bytes;
+    const TMixerWave readable = MixerReadableWave(bytes);
+    if (!readable.Refusal.empty()) {
+        SDL_SetError("%s", readable.Refusal.c_str());
+        return nullptr;
+    }
+    const std::string& decoded = readable.Converted ? *readable.Converted : bytes;
     if (decoded.size() > static_cast<size_t>(INT32_MAX)) {
         SDL_SetError("too long to play");
         return nullptr;

@@ -3,17 +3,36 @@
 // so that they play through the same one-channel sound call as any other wave file.
 #pragma once
 
+#include "platform/audio/AudioDevice.h"
+
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace Audio {
+
+// The longest sound effect the mixer is given: five minutes, counted in bytes of 16-bit PCM as the
+// mixer holds the sound, converted to the device's rate and channels (and at the file's own rate
+// and channels when those are more), 52.9 MB. The file's size alone says little: 8-bit mono at
+// 8 kHz grows 22-fold, GSM 6.10 about 100-fold. Converting takes the mixer up to about twice the
+// converted size for a moment, which keeps the player well under 200 MB.
+constexpr int MaxEffectSeconds = 5 * 60;
+constexpr uint64_t MaxEffectPcmBytes = uint64_t{MaxEffectSeconds} * SampleRate * OutputChannels * 2;
+
+// What the mixer is handed for a sound effect's file.
+struct TMixerWave {
+    std::string Refusal;                   // why the file is not played at all ("" when it may be)
+    std::optional<std::string> Converted;  // what the mixer loads instead of the file, if not the file
+};
 
 // For a wave file of one of those codecs, what the mixer loads instead: a 16-bit PCM wave file
 // (GSM, 64-bit float) or the MP3 stream of its data chunk, which the mixer's MP3 decoder reads.
 // For another wave file whose last chunk claims more bytes than the file holds, the same file
 // with that chunk's size cut to what is there: the mixer reserves memory for the size a chunk
-// claims, up to 4 GB, before it finds out. Nothing for every other file: the mixer reads those as
-// they are.
-std::optional<std::string> MixerReadableWave(const std::string& bytes);
+// claims, up to 4 GB, before it finds out. Nothing converted for every other wave file: the mixer
+// reads those as they are. Refused: a file that is no RIFF WAVE file (the mixer would decode any
+// music format, however long), and one that would last longer than MaxEffectPcmBytes allows.
+TMixerWave MixerReadableWave(std::string_view bytes);
 
 }  // namespace Audio
