@@ -244,6 +244,34 @@ TEST_F(UiTest, AfterAFailedFirstPictureOneClickGivesOneStep)
     }
 }
 
+// The key that closes a report is still down when the window gets the focus back: SDL reports it
+// pressed there too, and the keyboard repeats it while it is held. None of that is a press of the
+// window's; the next press is.
+TEST_F(UiTest, TheKeyThatClosedAReportDoesNotGoOnToTheStory)
+{
+    WriteScript({"#Cg a.jpg", "一行目", "二行目"});
+    WriteFile("dat/a.jpg", "not a picture");
+    Open();
+    ASSERT_EQ(Boxes.size(), 1u);
+    std::ifstream good(std::string(RK_TEST_IMAGES) + "/testorig.jpg", std::ios::binary);
+    WriteFile("dat/a.jpg", std::string(std::istreambuf_iterator<char>(good), std::istreambuf_iterator<char>()));
+    for (Uint8 repeat : {0, 1, 1}) {
+        SDL_Event held{};
+        held.type = SDL_KEYDOWN;
+        held.key.windowID = SDL_GetWindowID(Backend->Window());
+        held.key.repeat = repeat;
+        held.key.keysym.sym = SDLK_RETURN;
+        SDL_PushEvent(&held);
+        Pump();
+    }
+    EXPECT_FALSE(Form->Image1.Visible) << "the story has not moved";
+    Key(SDLK_RETURN, false);
+    Key(SDLK_RETURN, true);
+    Pump();
+    EXPECT_TRUE(Form->Image1.Visible) << "a fresh press steps";
+    EXPECT_EQ(Boxes.size(), 1u);
+}
+
 // A JPEG whose damage only decoding meets (here a second frame header after the scan) is reported
 // over the frame with the picture as far as it was decoded, and stays drawn after the report.
 TEST_F(UiTest, APictureThatFailsWhileDecodingIsReportedOverWhatWasDecoded)

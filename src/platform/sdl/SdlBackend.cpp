@@ -195,6 +195,7 @@ void TSdlBackend::ShowMessageBox(const std::string& text, const std::string& cap
     TSdlMessageBox box(Painter, MainWindow, scale);
     box.Shown = MessageBoxShown;
     box.Run(text, caption, icon);
+    HeldFromBox = {box.ClosingKey(), SDL_GetTicks() + THeldKey::RepeatGapMs};
     // Presses that began before the box opened must not end in a click afterwards.
     MouseDownOn = nullptr;
     Captured = nullptr;

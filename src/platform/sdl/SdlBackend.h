@@ -104,6 +104,17 @@ private:
     bool SpaceHeld = false;
     bool QuitRequested = false;
 
+    // The key that closed a message box, while it stays held. The window it leaves gains the focus
+    // with the key still down: SDL then reports it pressed there (and the keyboard's repeats
+    // follow), though the press was the box's. Those presses are dropped until the key is let go,
+    // or until no repeat has come for longer than a keyboard leaves between repeats.
+    struct THeldKey {
+        static constexpr Uint32 RepeatGapMs = 1000;
+        SDL_Keycode Key = 0;
+        Uint32 Until = 0;
+    } HeldFromBox;
+    bool DropHeldFromBox(const SDL_KeyboardEvent& event);
+
     bool Dirty = true;
     std::string LastSnapshot;
 

@@ -164,12 +164,25 @@ void TSdlBackend::Handle(const SDL_Event& original, TApplication& app)
         break;
     case SDL_KEYDOWN:
     case SDL_KEYUP:
-        if (event.key.windowID == mainId)
+        if (!DropHeldFromBox(event.key) && event.key.windowID == mainId)
             HandleKey(event.key, app);
         break;
     default:
         break;
     }
+}
+
+bool TSdlBackend::DropHeldFromBox(const SDL_KeyboardEvent& event)
+{
+    if (HeldFromBox.Key == 0 || event.keysym.sym != HeldFromBox.Key)
+        return false;
+    const Uint32 now = SDL_GetTicks();
+    if (event.type == SDL_KEYUP || SDL_TICKS_PASSED(now, HeldFromBox.Until)) {
+        HeldFromBox.Key = 0;
+        return event.type == SDL_KEYUP;
+    }
+    HeldFromBox.Until = now + THeldKey::RepeatGapMs;
+    return true;
 }
 
 void TSdlBackend::HandleWindowEvent(const SDL_WindowEvent& event, TApplication& app)

@@ -120,6 +120,7 @@ bool TSdlMessageBox::Handle(const SDL_Event& event, SDL_Window* box, const TMess
         case SDLK_KP_ENTER:
         case SDLK_SPACE:
         case SDLK_ESCAPE:
+            ClosedBy = event.key.keysym.sym;
             return true;
         default:
             return false;

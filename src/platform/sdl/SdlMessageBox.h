@@ -45,6 +45,9 @@ public:
     // Called once the box is on screen (tests look at it and send it keys).
     std::function<void(SDL_Window* box)> Shown;
 
+    // The key whose press closed the box; 0 when the mouse or the window's close button did.
+    SDL_Keycode ClosingKey() const { return ClosedBy; }
+
 private:
     void Draw(SDL_Window* box, const TMessageBoxLayout& layout, const std::string& textSjis, bool pressed);
     // Handles one event; returns true when the box is to close.
@@ -54,4 +57,5 @@ private:
     SDL_Window* Owner;
     int Scale;
     TFrameLayout Placed;  // the box's 1× frame in its window
+    SDL_Keycode ClosedBy = 0;
 };
