@@ -58,8 +58,9 @@ enum ArcKind { ArcOnly, ArcPie, ArcChord };
 
 }  // namespace
 
-TWmfPlayer::TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height)
-    : Cr(cr), In(file), Width(width), Height(height), Objects(static_cast<size_t>(objectCount))
+TWmfPlayer::TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height,
+                       PictureArea::TPart drawn)
+    : Cr(cr), In(file), Width(width), Height(height), Drawn(drawn), Objects(static_cast<size_t>(objectCount))
 {
     State.Window = window;
     cairo_set_antialias(Cr, CAIRO_ANTIALIAS_NONE);  // GDI draws its shapes unsmoothed

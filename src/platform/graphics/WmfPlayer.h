@@ -9,6 +9,7 @@
 #include "LittleEndian.h"
 
 #include "platform/Control.h"
+#include "platform/PictureArea.h"
 
 #include <cairo.h>
 
@@ -24,7 +25,9 @@ public:
         double OrgX, OrgY, ExtX, ExtY;
     };
 
-    TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height);
+    // Draws a width x height picture of which only the `drawn` part is kept.
+    TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height,
+               PictureArea::TPart drawn);
 
     // Plays the records from `offset` to META_EOF or the end of the file. A record that claims
     // more bytes than the file holds, or fewer than it needs, raises the file's damage error.
@@ -139,7 +142,9 @@ private:
     cairo_t* Cr;
     const TLittleEndian& In;
     int Width, Height;
+    PictureArea::TPart Drawn;
     std::vector<std::optional<TObject>> Objects;
     TState State;
     std::vector<TState> Saved;
+    int64_t BitmapPixels = 0;  // decoded so far
 };

@@ -81,29 +81,37 @@ void TWmfPlayer::StrokeDashed()
     int64_t period = 0;
     for (int i = 0; i < dashes.Count; ++i)
         period += dashes.Lengths[i];
-    std::vector<std::pair<int, int>> dash, gap;
+    // Which pixels of the drawn part each kind of step lands on: a figure of any length then
+    // costs cairo at most one rectangle a run of pixels.
+    constexpr uint8_t Dash = 1, Gap = 2;
+    std::vector<uint8_t> marks(static_cast<size_t>(Drawn.Width) * static_cast<size_t>(Drawn.Height));
     int64_t step = 0;  // pixels of the style gone by
     auto plot = [&](int64_t x, int64_t y) {
         int phase = static_cast<int>(step++ % period), k = 0;
         while (phase >= dashes.Lengths[k])
             phase -= dashes.Lengths[k++];
-        (k % 2 == 0 ? dash : gap).emplace_back(static_cast<int>(x), static_cast<int>(y));
+        x -= Drawn.Left;
+        y -= Drawn.Top;
+        if (x >= 0 && y >= 0 && x < Drawn.Width && y < Drawn.Height)
+            marks[static_cast<size_t>(y) * static_cast<size_t>(Drawn.Width) + static_cast<size_t>(x)] |=
+                k % 2 == 0 ? Dash : Gap;
     };
     auto line = [&](int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
         int64_t dx = x1 - x0, dy = y1 - y0, n = std::max(std::abs(dx), std::abs(dy));
         if (n == 0)
             return;
-        // Only the steps that land on the picture (give or take a pixel) are walked; the others
-        // just advance the style.
+        // Only the steps that land on the drawn part of the picture (give or take a pixel) are
+        // walked; the others just advance the style.
         double first = 0, last = static_cast<double>(n - 1);
-        for (auto [p, d, limit] : {std::tuple{x0, dx, Width}, std::tuple{y0, dy, Height}}) {
+        for (auto [p, d, low, high] : {std::tuple{x0, dx, Drawn.Left, Drawn.Left + Drawn.Width},
+                                       std::tuple{y0, dy, Drawn.Top, Drawn.Top + Drawn.Height}}) {
             if (d == 0) {
-                if (p < -1 || p > limit)
+                if (p < low - 1 || p > high)
                     first = last + 1;
                 continue;
             }
-            double a = (-1.0 - static_cast<double>(p)) * static_cast<double>(n) / static_cast<double>(d);
-            double b = (limit - static_cast<double>(p)) * static_cast<double>(n) / static_cast<double>(d);
+            double a = (low - 1.0 - static_cast<double>(p)) * static_cast<double>(n) / static_cast<double>(d);
+            double b = (high - static_cast<double>(p)) * static_cast<double>(n) / static_cast<double>(d);
             first = std::max(first, std::floor(std::min(a, b)) - 1);
             last = std::min(last, std::ceil(std::max(a, b)) + 1);
         }
@@ -156,14 +164,23 @@ void TWmfPlayer::StrokeDashed()
 
     cairo_save(Cr);
     cairo_set_fill_rule(Cr, CAIRO_FILL_RULE_WINDING);  // a pixel met twice stays drawn
-    auto fill = [&](const std::vector<std::pair<int, int>>& pixels, TColor colour) {
-        for (const auto& [px, py] : pixels)
-            cairo_rectangle(Cr, px, py, 1, 1);
+    auto fill = [&](uint8_t kind, TColor colour) {
+        for (int y = 0; y < Drawn.Height; ++y) {
+            const uint8_t* row = &marks[static_cast<size_t>(y) * static_cast<size_t>(Drawn.Width)];
+            for (int x = 0; x < Drawn.Width;) {
+                int end = x;
+                while (end < Drawn.Width && (row[end] & kind))
+                    ++end;
+                if (end > x)
+                    cairo_rectangle(Cr, Drawn.Left + x, Drawn.Top + y, end - x, 1);
+                x = std::max(end, x + 1);
+            }
+        }
         SetSourceColour(Cr, colour);
         cairo_fill(Cr);
     };
-    fill(dash, State.Pen.Colour);
+    fill(Dash, State.Pen.Colour);
     if (State.OpaqueBackground)
-        fill(gap, State.BkColour);
+        fill(Gap, State.BkColour);
     cairo_restore(Cr);
 }
