@@ -146,4 +146,9 @@ TEST(MetafileBounds, PastTheirBoundsBitmapsAndRecordsFailAsADamagedMetafile)
     EXPECT_EQ(LoadError("emf", Emf(40, 40, records)), "");
     records.push_back(records.back());
     EXPECT_EQ(LoadError("emf", Emf(40, 40, records)), damaged);
+    // Polygons of 400 points, a little over MaxEmfBytes of them.
+    TEmfRecord polygon{86, {0, 0, 39, 39, 400}};
+    for (int i = 0; i < 400; ++i)
+        polygon.Params.push_back(i % 2 ? 0u : 39u | 39u << 16);
+    EXPECT_EQ(LoadError("emf", Emf(40, 40, std::vector<TEmfRecord>(MaxEmfBytes / 1628 + 1, polygon))), damaged);
 }

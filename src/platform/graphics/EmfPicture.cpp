@@ -49,7 +49,7 @@ TEmfHeader ReadHeader(const TLittleEndian& in)
 
 // Every record lies inside the file, is a whole number of 32-bit words, and the list ends with
 // EMR_EOF: the converter walks the records by their sizes and is not fed a chain that leaves the
-// file, nor more records than it can convert in reasonable time and memory.
+// file, nor more records or bytes than it can convert in reasonable time and memory.
 void CheckRecords(const TLittleEndian& in)
 {
     size_t at = 0;
@@ -58,7 +58,7 @@ void CheckRecords(const TLittleEndian& in)
             in.Damaged();
         uint32_t type = in.U32(at);
         uint32_t size = in.U32(at + 4);
-        if (size < 8 || size % 4 != 0 || !in.Has(at, size))
+        if (size < 8 || size % 4 != 0 || !in.Has(at, size) || at + size > MaxEmfBytes)
             in.Damaged();
         if (type == EmrEof)
             return;
