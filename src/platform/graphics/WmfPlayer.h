@@ -147,4 +147,5 @@ private:
     TState State;
     std::vector<TState> Saved;
     int64_t BitmapPixels = 0;  // decoded so far
+    int64_t StyledSteps = 0;   // walked so far
 };

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -29,6 +30,57 @@ struct TDashes {
     int Lengths[6];
 };
 constexpr TDashes PenStyles[4] = {{2, {18, 6}}, {2, {3, 3}}, {4, {9, 6, 3, 6}}, {6, {9, 3, 3, 3, 3, 3}}};
+
+// The most steps of styled pens one metafile may walk across the drawn part, some eight million:
+// each may cost cairo a rectangle, and they take about a second. A file of long styled lines
+// would otherwise keep the player busy for minutes, where a picture walks a few thousand.
+constexpr int64_t MaxStyledSteps = int64_t{8} << 20;
+
+// The pixels of the drawn part a stroke lands on, each once: however long the stroke, it holds
+// no more than twice the part's pixels.
+class TPixelSet {
+public:
+    explicit TPixelSet(const PictureArea::TPart& part)
+        : Part(part), Limit(2 * static_cast<size_t>(part.Width) * static_cast<size_t>(part.Height) + 1024)
+    {
+    }
+
+    void Add(int64_t x, int64_t y)
+    {
+        x -= Part.Left;
+        y -= Part.Top;
+        if (x < 0 || y < 0 || x >= Part.Width || y >= Part.Height)
+            return;
+        Pixels.push_back(static_cast<uint32_t>(y * Part.Width + x));
+        if (Pixels.size() > Limit)
+            Compact();
+    }
+
+    // One rectangle for each run of pixels in a row, added to the current path.
+    void AddRuns(cairo_t* cr)
+    {
+        Compact();
+        const auto width = static_cast<uint32_t>(Part.Width);
+        for (size_t i = 0; i < Pixels.size();) {
+            size_t end = i + 1;
+            while (end < Pixels.size() && Pixels[end] == Pixels[end - 1] + 1 && Pixels[end] % width != 0)
+                ++end;
+            cairo_rectangle(cr, Part.Left + Pixels[i] % width, Part.Top + Pixels[i] / width, double(end - i), 1);
+            i = end;
+        }
+    }
+
+private:
+    void Compact()
+    {
+        std::sort(Pixels.begin(), Pixels.end());
+        Pixels.erase(std::unique(Pixels.begin(), Pixels.end()), Pixels.end());
+    }
+
+    PictureArea::TPart Part;
+    size_t Limit;
+    std::vector<uint32_t> Pixels;  // row by row from the part's top left
+};
 
 }  // namespace
 
@@ -81,20 +133,13 @@ void TWmfPlayer::StrokeDashed()
     int64_t period = 0;
     for (int i = 0; i < dashes.Count; ++i)
         period += dashes.Lengths[i];
-    // Which pixels of the drawn part each kind of step lands on: a figure of any length then
-    // costs cairo at most one rectangle a run of pixels.
-    constexpr uint8_t Dash = 1, Gap = 2;
-    std::vector<uint8_t> marks(static_cast<size_t>(Drawn.Width) * static_cast<size_t>(Drawn.Height));
+    TPixelSet dash(Drawn), gap(Drawn);
     int64_t step = 0;  // pixels of the style gone by
     auto plot = [&](int64_t x, int64_t y) {
         int phase = static_cast<int>(step++ % period), k = 0;
         while (phase >= dashes.Lengths[k])
             phase -= dashes.Lengths[k++];
-        x -= Drawn.Left;
-        y -= Drawn.Top;
-        if (x >= 0 && y >= 0 && x < Drawn.Width && y < Drawn.Height)
-            marks[static_cast<size_t>(y) * static_cast<size_t>(Drawn.Width) + static_cast<size_t>(x)] |=
-                k % 2 == 0 ? Dash : Gap;
+        (k % 2 == 0 ? dash : gap).Add(x, y);
     };
     auto line = [&](int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
         int64_t dx = x1 - x0, dy = y1 - y0, n = std::max(std::abs(dx), std::abs(dy));
@@ -120,6 +165,9 @@ void TWmfPlayer::StrokeDashed()
             return;
         }
         auto i0 = static_cast<int64_t>(first), i1 = static_cast<int64_t>(last);
+        StyledSteps += i1 - i0 + 1;
+        if (StyledSteps > MaxStyledSteps)
+            In.Damaged();
         step += i0;
         for (int64_t i = i0; i <= i1; ++i) {
             // The pixel nearest the exact line at each step of the longer axis.
@@ -164,23 +212,13 @@ void TWmfPlayer::StrokeDashed()
 
     cairo_save(Cr);
     cairo_set_fill_rule(Cr, CAIRO_FILL_RULE_WINDING);  // a pixel met twice stays drawn
-    auto fill = [&](uint8_t kind, TColor colour) {
-        for (int y = 0; y < Drawn.Height; ++y) {
-            const uint8_t* row = &marks[static_cast<size_t>(y) * static_cast<size_t>(Drawn.Width)];
-            for (int x = 0; x < Drawn.Width;) {
-                int end = x;
-                while (end < Drawn.Width && (row[end] & kind))
-                    ++end;
-                if (end > x)
-                    cairo_rectangle(Cr, Drawn.Left + x, Drawn.Top + y, end - x, 1);
-                x = std::max(end, x + 1);
-            }
-        }
+    auto fill = [&](TPixelSet& pixels, TColor colour) {
+        pixels.AddRuns(Cr);
         SetSourceColour(Cr, colour);
         cairo_fill(Cr);
     };
-    fill(Dash, State.Pen.Colour);
+    fill(dash, State.Pen.Colour);
     if (State.OpaqueBackground)
-        fill(Gap, State.BkColour);
+        fill(gap, State.BkColour);
     cairo_restore(Cr);
 }
