@@ -150,6 +150,18 @@ TEST(MetafileBounds, PastTheirBoundsBitmapsAndRecordsFailAsADamagedMetafile)
     lines.push_back({0x0213, {0, 156}});
     EXPECT_EQ(LoadError("wmf", Wmf(156, 96, 96, 1, lines)), damaged);
 
+    // Glyphs are rasterised whole: text may cover sixteen pictures, counted in its characters
+    // times the square of their height (some 64 pixels here).
+    std::vector<int> font{-64, 0, 0, 0, 400, 0, 0x8000, 0};
+    font.resize(9 + 16, 0);
+    std::string sjis;
+    for (int i = 0; i < 10000; ++i)
+        sjis += Sjis::FromUtf8("表");
+    std::vector<TWmfRecord> text{{0x02FB, font}, Select(0), {0x0521, WmfTextOut(0, 0, sjis)}};
+    EXPECT_EQ(LoadError("wmf", Wmf(156, 96, 96, 1, text)), "");
+    text.insert(text.end(), 6, text.back());
+    EXPECT_EQ(LoadError("wmf", Wmf(156, 96, 96, 1, text)), damaged);
+
     // The header and the end record count as records.
     std::vector<TEmfRecord> records(MaxEmfRecords - 2, TEmfRecord{43, {0, 0, 20, 20}});
     EXPECT_EQ(LoadError("emf", Emf(40, 40, records)), "");

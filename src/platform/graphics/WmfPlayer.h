@@ -119,6 +119,9 @@ private:
     void DrawPolyPolygon(const TRecord& r);
     void DrawLineTo(const TRecord& r);
     void SelectFont();
+    // Adds the glyph pixels of `sjis` at `height` pixels to the metafile's count; past its bound
+    // the metafile is damaged.
+    void CountGlyphPixels(const std::string& sjis, double height);
     void DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect,
                   const std::vector<double>& spacing = {});
     void TextOut(const TRecord& r);
@@ -148,4 +151,5 @@ private:
     std::vector<TState> Saved;
     int64_t BitmapPixels = 0;  // decoded so far
     int64_t StyledSteps = 0;   // walked so far
+    double TextPixels = 0;     // glyph pixels shown so far
 };
