@@ -173,3 +173,28 @@ TEST(MetafileBounds, PastTheirBoundsBitmapsAndRecordsFailAsADamagedMetafile)
         polygon.Params.push_back(i % 2 ? 0u : 39u | 39u << 16);
     EXPECT_EQ(LoadError("emf", Emf(40, 40, std::vector<TEmfRecord>(MaxEmfBytes / 1628 + 1, polygon))), damaged);
 }
+
+TEST(MetafileBounds, SavedContextsRegionsAndClippingPastTheirBoundsFailAsADamagedMetafile)
+{
+    const std::string damaged = "メタファイルが無効です";
+    std::vector<TWmfRecord> saves(256, TWmfRecord{0x001E, {}});  // META_SAVEDC
+    EXPECT_EQ(LoadError("wmf", Wmf(156, 96, 96, 0, saves)), "");
+    saves.push_back(saves.back());
+    EXPECT_EQ(LoadError("wmf", Wmf(156, 96, 96, 0, saves)), damaged);
+
+    // META_CREATEREGION of one scan of `rects` rectangles.
+    auto region = [](int rects) {
+        TWmfRecord r{0x06FF, {0, 6, 0, 0, 0, 1, 2 * rects, 0, 0, 156, 96, 2 * rects, 0, 96}};
+        for (int i = 0; i < rects; ++i)
+            r.Params.insert(r.Params.end(), {i % 155, i % 155 + 1});
+        r.Params.push_back(2 * rects);
+        return r;
+    };
+    EXPECT_EQ(LoadError("wmf", Wmf(156, 96, 96, 1, {region(4097)})), damaged);
+    // Four million clipping rectangles are applied in all.
+    std::vector<TWmfRecord> selects{region(4096)};
+    selects.insert(selects.end(), 1024, TWmfRecord{0x012C, {0}});  // META_SELECTCLIPREGION
+    EXPECT_EQ(LoadError("wmf", Wmf(156, 96, 96, 1, selects)), "");
+    selects.push_back(selects.back());
+    EXPECT_EQ(LoadError("wmf", Wmf(156, 96, 96, 1, selects)), damaged);
+}

@@ -96,7 +96,11 @@ private:
     void ExcludeClip(const TPixelRect& rect);
     void SelectClipRegion(int index);
     void ApplyClip();
+    // Adds `rects` clipping rectangles handled to the metafile's count; past its bound the
+    // metafile is damaged.
+    void CountClipWork(size_t rects);
     void SelectObject(int index);
+    void SaveDc();
     void RestoreDc(int which);
 
     double X(double x) const;
@@ -152,4 +156,5 @@ private:
     int64_t BitmapPixels = 0;  // decoded so far
     int64_t StyledSteps = 0;   // walked so far
     double TextPixels = 0;     // glyph pixels shown so far
+    size_t ClipWork = 0;       // clipping rectangles handled so far
 };
