@@ -92,7 +92,7 @@ TEST(MetafileInPanel, ShowsThePixelsOfTheWholePictureWhereThePanelShowsThem)
     TWmfRecord bitmap{0x0F43, {0x0020, 0x00CC, 0, 2, 2, 0, 0, 41, 37, 30, 60}};  // across the left edge
     for (size_t i = 0; i < dib.size(); i += 2)
         bitmap.Params.push_back(static_cast<unsigned char>(dib[i]) | static_cast<unsigned char>(dib[i + 1]) << 8);
-    std::string wmf = Wmf(301, 203, 96, 3,
+    std::string wmf = Wmf(301, 203, 96, 4,
                           {Brush(0x2080C0),
                            Select(0),
                            Pen(0, 0xFFFF00),
@@ -103,6 +103,9 @@ TEST(MetafileInPanel, ShowsThePixelsOfTheWholePictureWhereThePanelShowsThem)
                            Zigzag(9, 3, 1, 297, 200),
                            Rectangle(150, 40, 250, 160),
                            {0x0521, WmfTextOut(100, 90, "AB")},
+                           {0x02FC, {2, Colour(0x00FF00)[0], Colour(0x00FF00)[1], 5}},  // diagonal cross hatch
+                           Select(3),
+                           Rectangle(60, 110, 140, 190),
                            bitmap});
     ExpectShownPart(LoadGraphic("wmf", wmf, Backdrop, Panel)->Render(), LoadGraphic("wmf", wmf, Backdrop)->Render(), 72,
                     53, 228, 149);
