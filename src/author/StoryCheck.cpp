@@ -5,6 +5,8 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Image.h"
+#include "platform/Panel.h"
+#include "platform/PictureArea.h"
 #include "platform/ShiftJis.h"
 #include "platform/StoryBounds.h"
 #include "platform/audio/AudioDevice.h"
@@ -352,7 +354,12 @@ private:
     void TryPicture(int line, const std::string& path, const std::string& shown)
     {
         try {
+            // Drawn as the player draws it: in its picture area, which cuts off what lies beyond.
+            TPanel panel("PanelCg");
+            panel.Width = PictureArea::Width;
+            panel.Height = PictureArea::Height;
             TImage image("Image1");
+            image.SetParent(&panel);
             MyCg::LoadPictureFile(image, path);
             if (image.Picture())
                 image.Picture()->Render();

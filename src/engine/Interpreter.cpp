@@ -1,5 +1,6 @@
 #include "engine/UnitRK.h"
 #include "platform/Application.h"
+#include "platform/PictureArea.h"
 
 namespace UnitRK {
 
@@ -191,9 +192,8 @@ void ShowCg(const std::string& name)
     if (name.empty())
         return;
     Services.LoadPictureFile(image, DataFolder + name);
-    // Centred; the division truncates toward zero, so a larger picture is cut on both sides.
-    image.Left = (Rk.PanelCg->Width - image.Width) / 2;
-    image.Top = (Rk.PanelCg->Height - image.Height) / 2;
+    image.Left = PictureArea::CentredOffset(Rk.PanelCg->Width, image.Width);
+    image.Top = PictureArea::CentredOffset(Rk.PanelCg->Height, image.Height);
     image.Visible = true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/PictureArea.h"
 #include "platform/ShiftJis.h"
 #include "platform/StoryBounds.h"
 #include "platform/graphics/GraphicFormats.h"
@@ -29,12 +30,16 @@ void LoadPictureFile(TImage& image, const std::string& windowsPath)
     std::string extension = FileExtension(windowsPath);
     if (!IsPictureExtension(extension))
         throw UnknownExtensionError(extension);
-    // Transparent parts of icons and metafiles show what the picture control lies on.
+    // Transparent parts of icons and metafiles show what the picture control lies on, and that
+    // control cuts off what lies beyond its edges.
     TColor backdrop = image.Parent() ? image.Parent()->Color : image.Color;
+    std::optional<PictureArea::TSize> area;
+    if (image.Parent())
+        area = PictureArea::TSize{image.Parent()->Width, image.Parent()->Height};
     std::optional<std::string> file = ReadWholeFile(windowsPath, StoryBounds::PictureBytes);
     if (!file)
         throw TooLargeGraphicError(extension);
-    image.SetPicture(LoadGraphic(extension, std::move(*file), backdrop));
+    image.SetPicture(LoadGraphic(extension, std::move(*file), backdrop, area));
 }
 
 }  // namespace MyCg

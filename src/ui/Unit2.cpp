@@ -2,6 +2,7 @@
 
 #include "engine/UnitRK.h"
 #include "platform/Errors.h"
+#include "platform/PictureArea.h"
 #include "platform/ShiftJis.h"
 #include "platform/audio/AudioDevice.h"
 
@@ -76,7 +77,7 @@ void TForm1::BuildGamePage()
     Page1.Color = Colors::Fuchsia;  // never seen: the two areas cover it
     Page1.BevelOuter = TBevel::Lowered;
 
-    Place(PanelCg, Page1, 0, 0, 156, 96);
+    Place(PanelCg, Page1, 0, 0, PictureArea::Width, PictureArea::Height);
     InheritLook(PanelCg, Page1);
     PanelCg.Color = PictureAreaColor;
 

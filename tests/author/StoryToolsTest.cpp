@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -219,6 +220,28 @@ TEST_F(StoryToolsTest, FilesThePlayerWillNotReadAreNamedWithTheReason)
     EXPECT_EQ(Joined(Lines(Author::CheckStory())),
               "10000: error: the script has more than 9999 lines; the player holds 9999 and stops loading it "
               "(範囲チェックエラー)\n");
+}
+
+TEST_F(StoryToolsTest, APictureIsDrawnOnlyWhereThePlayersPictureAreaShowsIt)
+{
+    // A placeable metafile 4096 x 4096 pixels large of rectangles that each cover it: drawn whole,
+    // a minute's work; the player draws only what its picture area shows.
+    auto words = [](std::string& out, std::initializer_list<int> values) {
+        for (int v : values)
+            out += {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+    };
+    std::string wmf;
+    words(wmf, {0xCDD7, 0x9AC6, 0, 0, 0, 4096, 4096, 96, 0, 0});
+    words(wmf, {0xCDD7 ^ 0x9AC6 ^ 4096 ^ 4096 ^ 96, 1, 9, 0x300, 0, 0, 0, 7, 0, 0});
+    for (int i = 0; i < 10000; ++i)
+        words(wmf, {7, 0, 0x041B, 4096, 4096, 0, 0});
+    words(wmf, {3, 0, 0});
+    TTempFolder folder;
+    folder.Write("dat/1.txt", ScriptOf({"#Cg big.wmf", "x"}));
+    folder.Write("dat/big.wmf", wmf);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Joined(Lines(Author::CheckStory())), "");
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
 }
 
 TEST_F(StoryToolsTest, TheDemosMapHasTheEdgesItsScriptDefinesAndDotDrawsIt)

@@ -1,9 +1,17 @@
 #include "CairoCanvas.h"
 
-TCairoCanvas::TCairoCanvas(int width, int height, TColor backdrop)
-    : Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)), Cr(cairo_create(Surface)), Width(width),
-      Height(height)
+PictureArea::TPart DrawnPart(int width, int height, const std::optional<PictureArea::TSize>& area)
 {
+    if (!area)
+        return {0, 0, width, height};
+    return PictureArea::ShownPart({width, height}, *area);
+}
+
+TCairoCanvas::TCairoCanvas(int width, int height, PictureArea::TPart drawn, TColor backdrop)
+    : Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, drawn.Width, drawn.Height)), Cr(cairo_create(Surface)),
+      Width(width), Height(height), Backdrop(backdrop & 0xFFFFFF), Part(drawn)
+{
+    cairo_surface_set_device_offset(Surface, -drawn.Left, -drawn.Top);
     SetSourceColour(Cr, backdrop);
     cairo_paint(Cr);
 }
@@ -25,14 +33,15 @@ TRgbImage TCairoCanvas::Pixels()
     TRgbImage image;
     image.Width = Width;
     image.Height = Height;
-    image.Pixels.resize(static_cast<size_t>(Width) * static_cast<size_t>(Height));
+    image.Pixels.assign(static_cast<size_t>(Width) * static_cast<size_t>(Height), Backdrop);
     const unsigned char* data = cairo_image_surface_get_data(Surface);
     int stride = cairo_image_surface_get_stride(Surface);
-    for (int y = 0; y < Height; ++y) {
+    for (int y = 0; y < Part.Height; ++y) {
         const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
-        for (int x = 0; x < Width; ++x)
-            image.Pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)] =
-                row[x] & 0xFFFFFF;
+        uint32_t* out = &image.Pixels[static_cast<size_t>(Part.Top + y) * static_cast<size_t>(Width) +
+                                      static_cast<size_t>(Part.Left)];
+        for (int x = 0; x < Part.Width; ++x)
+            out[x] = row[x] & 0xFFFFFF;
     }
     return image;
 }

@@ -48,14 +48,17 @@ TEmfHeader ReadHeader(const TLittleEndian& in)
 }
 
 // Every record lies inside the file, is a whole number of 32-bit words, and the list ends with
-// EMR_EOF: the converter walks the records by their sizes and is not fed a chain that leaves the file.
+// EMR_EOF: the converter walks the records by their sizes and is not fed a chain that leaves the
+// file, nor more records or bytes than it can convert in reasonable time and memory.
 void CheckRecords(const TLittleEndian& in)
 {
     size_t at = 0;
-    while (true) {
+    for (size_t count = 1;; ++count) {
+        if (count > MaxEmfRecords)
+            in.Damaged();
         uint32_t type = in.U32(at);
         uint32_t size = in.U32(at + 4);
-        if (size < 8 || size % 4 != 0 || !in.Has(at, size))
+        if (size < 8 || size % 4 != 0 || !in.Has(at, size) || at + size > MaxEmfBytes)
             in.Damaged();
         if (type == EmrEof)
             return;
@@ -163,14 +166,15 @@ bool IsEnhancedMetafile(const std::string& file)
     return in.Has(0, HeaderSize) && in.U32(0) == EmrHeader && in.U32(40) == EmfSignature;
 }
 
-std::shared_ptr<TGraphic> LoadEnhancedMetafile(const std::string& file, TColor backdrop)
+std::shared_ptr<TGraphic> LoadEnhancedMetafile(const std::string& file, TColor backdrop,
+                                               const std::optional<PictureArea::TSize>& area)
 {
     TLittleEndian in(file, [] { throw InvalidMetafileError(); });
     TEmfHeader header = ReadHeader(in);
     CheckRecords(in);
     TPixelSize size = PictureSize(in, header);
     std::string svg = ConvertToSvg(file);
-    TCairoCanvas canvas(size.Width, size.Height, backdrop);
+    TCairoCanvas canvas(size.Width, size.Height, DrawnPart(size.Width, size.Height, area), backdrop);
     if (!canvas.Ok())
         throw InvalidMetafileError();
     DrawSvg(canvas.Context(), svg, header, size);

@@ -37,18 +37,20 @@ TFormat FormatOf(const std::string& extension)
 
 // Both metafile extensions share one reader that goes by the contents, so an enhanced metafile
 // named .wmf (or the reverse) still shows.
-std::shared_ptr<TGraphic> LoadMetafile(const std::string& file, TColor backdrop)
+std::shared_ptr<TGraphic> LoadMetafile(const std::string& file, TColor backdrop,
+                                       const std::optional<PictureArea::TSize>& area)
 {
     if (IsEnhancedMetafile(file))
-        return LoadEnhancedMetafile(file, backdrop);
-    return LoadWindowsMetafile(file, backdrop);
+        return LoadEnhancedMetafile(file, backdrop, area);
+    return LoadWindowsMetafile(file, backdrop, area);
 }
 
 }  // namespace
 
 bool IsPictureExtension(const std::string& extension) { return FormatOf(extension) != TFormat::None; }
 
-std::shared_ptr<TGraphic> LoadGraphic(const std::string& extension, std::string file, TColor backdrop)
+std::shared_ptr<TGraphic> LoadGraphic(const std::string& extension, std::string file, TColor backdrop,
+                                      const std::optional<PictureArea::TSize>& area)
 {
     switch (FormatOf(extension)) {
     case TFormat::Bitmap:
@@ -56,7 +58,7 @@ std::shared_ptr<TGraphic> LoadGraphic(const std::string& extension, std::string 
     case TFormat::Icon:
         return LoadIconPicture(file, backdrop);
     case TFormat::Metafile:
-        return LoadMetafile(file, backdrop);
+        return LoadMetafile(file, backdrop, area);
     case TFormat::Jpeg:
         return std::make_shared<TJpegGraphic>(std::move(file));
     case TFormat::None:

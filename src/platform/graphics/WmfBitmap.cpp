@@ -4,6 +4,7 @@
 #include "CairoCanvas.h"
 #include "SdlPicture.h"
 #include "platform/Errors.h"
+#include "platform/StoryBounds.h"
 
 namespace {
 
@@ -14,6 +15,10 @@ constexpr uint32_t Blackness = 0x00000042;
 constexpr uint32_t Whiteness = 0x00FF0062;
 constexpr int DibRgbColours = 0;
 constexpr uint32_t BiBitfields = 3;
+// The most bitmap pixels one metafile may have decoded. A run-length bitmap declares any size up
+// to a whole picture's in a few bytes, and each costs its decoding: without this, a file of such
+// records would keep the player busy for hours. Eight pictures' worth take well under a second.
+constexpr int64_t MaxBitmapPixels = 8 * StoryBounds::PicturePixels;
 
 // A bitmap file around a packed DIB (info header, colour table, bits), so the bitmap decoder can
 // read it.
@@ -169,6 +174,9 @@ void TWmfPlayer::DrawDib(const std::string& dib, const TBlit& blit)
         return;  // a bitmap the decoder cannot read is left out, as a device would skip it
     }
     const TRgbImage& pixels = bitmap->Render();
+    BitmapPixels += int64_t{pixels.Width} * pixels.Height;
+    if (BitmapPixels > MaxBitmapPixels)
+        In.Damaged();
     double x = X(blit.DestX), y = Y(blit.DestY), w = blit.DestWidth * ScaleX(), h = blit.DestHeight * ScaleY();
     if (blit.SrcWidth == 0 || blit.SrcHeight == 0 || w == 0 || h == 0)
         return;  // nothing to draw, and a zero scale would break the cairo context for good

@@ -11,6 +11,11 @@ constexpr size_t RegionHeaderWords = 11;  // chain, type, count (2), size, scans
 // Each exclusion can split the clipping rectangles it crosses; past this many, a metafile that
 // carves up the picture further is drawn with less clipping rather than ever more slowly.
 constexpr size_t MaxClipRects = 4096;
+// The most clipping rectangles one metafile may have applied and saved in all. Each costs cairo
+// a rectangle of a clipping path, and each saved copy memory: a file that selects a region of
+// thousands of rectangles over and over would otherwise keep the player busy for half an hour.
+// Four million take under a second and 64 MB.
+constexpr size_t MaxClipWork = size_t{4} << 20;
 
 }  // namespace
 
@@ -24,7 +29,8 @@ TWmfPlayer::TPixelRect TWmfPlayer::PixelRect(double l, double t, double r, doubl
 
 // META_CREATEREGION: a header with the bounds, then scans of one band each (its top and bottom
 // and pairs of left and right edges). A region whose scans do not fit the record keeps its
-// bounds, which for the rectangle regions metafiles hold is the same.
+// bounds, which for the rectangle regions metafiles hold is the same; one of more rectangles
+// than a clipping may hold is damaged.
 TWmfPlayer::TRegion TWmfPlayer::ReadRegion(const TRecord& r) const
 {
     TRegion region;
@@ -46,6 +52,8 @@ TWmfPlayer::TRegion TWmfPlayer::ReadRegion(const TRecord& r) const
         }
         for (size_t k = 0; k + 1 < edges; k += 2)
             region.Rects.push_back({Param(r, at + 3 + k), top, Param(r, at + 4 + k), bottom});
+        if (region.Rects.size() > MaxClipRects)
+            In.Damaged();
         at += 3 + edges + 1;  // the edge count again closes the scan
     }
     return region;
@@ -108,11 +116,19 @@ void TWmfPlayer::SelectClipRegion(int index)
     ApplyClip();
 }
 
+void TWmfPlayer::CountClipWork(size_t rects)
+{
+    ClipWork += rects;
+    if (ClipWork > MaxClipWork)
+        In.Damaged();
+}
+
 void TWmfPlayer::ApplyClip()
 {
     cairo_reset_clip(Cr);
     if (!State.Clip)
         return;
+    CountClipWork(State.Clip->size());
     cairo_fill_rule_t rule = cairo_get_fill_rule(Cr);
     cairo_set_fill_rule(Cr, CAIRO_FILL_RULE_WINDING);  // a damaged region's rectangles may overlap
     cairo_new_path(Cr);

@@ -51,7 +51,8 @@ int64_t Pixels(int64_t logical, uint16_t inch)
 
 }  // namespace
 
-std::shared_ptr<TGraphic> LoadWindowsMetafile(const std::string& file, TColor backdrop)
+std::shared_ptr<TGraphic> LoadWindowsMetafile(const std::string& file, TColor backdrop,
+                                              const std::optional<PictureArea::TSize>& area)
 {
     TLittleEndian in(file, [] { throw InvalidMetafileError(); });
     TPlaceable box = ReadPlaceable(in);
@@ -60,12 +61,13 @@ std::shared_ptr<TGraphic> LoadWindowsMetafile(const std::string& file, TColor ba
     int64_t height = Pixels(int64_t{box.Bottom} - box.Top, box.Inch);
     if (!PictureLimits::SizeAllowed(width, height))
         in.Damaged();
-    TCairoCanvas canvas(static_cast<int>(width), static_cast<int>(height), backdrop);
+    const int w = static_cast<int>(width), h = static_cast<int>(height);
+    TCairoCanvas canvas(w, h, DrawnPart(w, h, area), backdrop);
     if (!canvas.Ok())
         throw InvalidMetafileError();
     TWmfPlayer::TWindow window{double(box.Left), double(box.Top), double(box.Right) - box.Left,
                                double(box.Bottom) - box.Top};
-    TWmfPlayer player(canvas.Context(), in, objects, window, static_cast<int>(width), static_cast<int>(height));
+    TWmfPlayer player(canvas.Context(), in, objects, window, w, h, canvas.Drawn());
     player.Play(PlaceableSize + MetaHeaderSize);
     return std::make_shared<TBitmapGraphic>(canvas.Pixels());
 }

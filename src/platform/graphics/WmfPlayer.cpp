@@ -56,10 +56,15 @@ enum : uint16_t {
 
 enum ArcKind { ArcOnly, ArcPie, ArcChord };
 
+// The most device contexts a metafile may have saved at once. Writers save a few around each
+// group they draw; a file of nothing but saves would otherwise take gigabytes.
+constexpr size_t MaxSavedStates = 256;
+
 }  // namespace
 
-TWmfPlayer::TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height)
-    : Cr(cr), In(file), Width(width), Height(height), Objects(static_cast<size_t>(objectCount))
+TWmfPlayer::TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height,
+                       PictureArea::TPart drawn)
+    : Cr(cr), In(file), Width(width), Height(height), Drawn(drawn), Objects(static_cast<size_t>(objectCount))
 {
     State.Window = window;
     cairo_set_antialias(Cr, CAIRO_ANTIALIAS_NONE);  // GDI draws its shapes unsmoothed
@@ -98,7 +103,7 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
 {
     switch (function) {
     case MetaSaveDc:
-        Saved.push_back(State);
+        SaveDc();
         break;
     case MetaRestoreDc:
         RestoreDc(Param(r, 0));
@@ -265,6 +270,14 @@ void TWmfPlayer::SelectObject(int index)
 }
 
 // A negative argument counts back from the latest save; a positive one names a save level.
+void TWmfPlayer::SaveDc()
+{
+    if (Saved.size() >= MaxSavedStates)
+        In.Damaged();
+    CountClipWork(State.Clip ? State.Clip->size() : 0);
+    Saved.push_back(State);
+}
+
 void TWmfPlayer::RestoreDc(int which)
 {
     size_t keep =

@@ -9,6 +9,7 @@
 #include "LittleEndian.h"
 
 #include "platform/Control.h"
+#include "platform/PictureArea.h"
 
 #include <cairo.h>
 
@@ -24,7 +25,9 @@ public:
         double OrgX, OrgY, ExtX, ExtY;
     };
 
-    TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height);
+    // Draws a width x height picture of which only the `drawn` part is kept.
+    TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height,
+               PictureArea::TPart drawn);
 
     // Plays the records from `offset` to META_EOF or the end of the file. A record that claims
     // more bytes than the file holds, or fewer than it needs, raises the file's damage error.
@@ -93,7 +96,11 @@ private:
     void ExcludeClip(const TPixelRect& rect);
     void SelectClipRegion(int index);
     void ApplyClip();
+    // Adds `rects` clipping rectangles handled to the metafile's count; past its bound the
+    // metafile is damaged.
+    void CountClipWork(size_t rects);
     void SelectObject(int index);
+    void SaveDc();
     void RestoreDc(int which);
 
     double X(double x) const;
@@ -116,6 +123,9 @@ private:
     void DrawPolyPolygon(const TRecord& r);
     void DrawLineTo(const TRecord& r);
     void SelectFont();
+    // Adds the glyph pixels of `sjis` at `height` pixels to the metafile's count; past its bound
+    // the metafile is damaged.
+    void CountGlyphPixels(const std::string& sjis, double height);
     void DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect,
                   const std::vector<double>& spacing = {});
     void TextOut(const TRecord& r);
@@ -139,7 +149,12 @@ private:
     cairo_t* Cr;
     const TLittleEndian& In;
     int Width, Height;
+    PictureArea::TPart Drawn;
     std::vector<std::optional<TObject>> Objects;
     TState State;
     std::vector<TState> Saved;
+    int64_t BitmapPixels = 0;  // decoded so far
+    int64_t StyledSteps = 0;   // walked so far
+    double TextPixels = 0;     // glyph pixels shown so far
+    size_t ClipWork = 0;       // clipping rectangles handled so far
 };

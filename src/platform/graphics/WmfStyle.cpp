@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -29,6 +30,57 @@ struct TDashes {
     int Lengths[6];
 };
 constexpr TDashes PenStyles[4] = {{2, {18, 6}}, {2, {3, 3}}, {4, {9, 6, 3, 6}}, {6, {9, 3, 3, 3, 3, 3}}};
+
+// The most steps of styled pens one metafile may walk across the drawn part, some eight million:
+// each may cost cairo a rectangle, and they take about a second. A file of long styled lines
+// would otherwise keep the player busy for minutes, where a picture walks a few thousand.
+constexpr int64_t MaxStyledSteps = int64_t{8} << 20;
+
+// The pixels of the drawn part a stroke lands on, each once: however long the stroke, it holds
+// no more than twice the part's pixels.
+class TPixelSet {
+public:
+    explicit TPixelSet(const PictureArea::TPart& part)
+        : Part(part), Limit(2 * static_cast<size_t>(part.Width) * static_cast<size_t>(part.Height) + 1024)
+    {
+    }
+
+    void Add(int64_t x, int64_t y)
+    {
+        x -= Part.Left;
+        y -= Part.Top;
+        if (x < 0 || y < 0 || x >= Part.Width || y >= Part.Height)
+            return;
+        Pixels.push_back(static_cast<uint32_t>(y * Part.Width + x));
+        if (Pixels.size() > Limit)
+            Compact();
+    }
+
+    // One rectangle for each run of pixels in a row, added to the current path.
+    void AddRuns(cairo_t* cr)
+    {
+        Compact();
+        const auto width = static_cast<uint32_t>(Part.Width);
+        for (size_t i = 0; i < Pixels.size();) {
+            size_t end = i + 1;
+            while (end < Pixels.size() && Pixels[end] == Pixels[end - 1] + 1 && Pixels[end] % width != 0)
+                ++end;
+            cairo_rectangle(cr, Part.Left + Pixels[i] % width, Part.Top + Pixels[i] / width, double(end - i), 1);
+            i = end;
+        }
+    }
+
+private:
+    void Compact()
+    {
+        std::sort(Pixels.begin(), Pixels.end());
+        Pixels.erase(std::unique(Pixels.begin(), Pixels.end()), Pixels.end());
+    }
+
+    PictureArea::TPart Part;
+    size_t Limit;
+    std::vector<uint32_t> Pixels;  // row by row from the part's top left
+};
 
 }  // namespace
 
@@ -81,29 +133,30 @@ void TWmfPlayer::StrokeDashed()
     int64_t period = 0;
     for (int i = 0; i < dashes.Count; ++i)
         period += dashes.Lengths[i];
-    std::vector<std::pair<int, int>> dash, gap;
+    TPixelSet dash(Drawn), gap(Drawn);
     int64_t step = 0;  // pixels of the style gone by
     auto plot = [&](int64_t x, int64_t y) {
         int phase = static_cast<int>(step++ % period), k = 0;
         while (phase >= dashes.Lengths[k])
             phase -= dashes.Lengths[k++];
-        (k % 2 == 0 ? dash : gap).emplace_back(static_cast<int>(x), static_cast<int>(y));
+        (k % 2 == 0 ? dash : gap).Add(x, y);
     };
     auto line = [&](int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
         int64_t dx = x1 - x0, dy = y1 - y0, n = std::max(std::abs(dx), std::abs(dy));
         if (n == 0)
             return;
-        // Only the steps that land on the picture (give or take a pixel) are walked; the others
-        // just advance the style.
+        // Only the steps that land on the drawn part of the picture (give or take a pixel) are
+        // walked; the others just advance the style.
         double first = 0, last = static_cast<double>(n - 1);
-        for (auto [p, d, limit] : {std::tuple{x0, dx, Width}, std::tuple{y0, dy, Height}}) {
+        for (auto [p, d, low, high] : {std::tuple{x0, dx, Drawn.Left, Drawn.Left + Drawn.Width},
+                                       std::tuple{y0, dy, Drawn.Top, Drawn.Top + Drawn.Height}}) {
             if (d == 0) {
-                if (p < -1 || p > limit)
+                if (p < low - 1 || p > high)
                     first = last + 1;
                 continue;
             }
-            double a = (-1.0 - static_cast<double>(p)) * static_cast<double>(n) / static_cast<double>(d);
-            double b = (limit - static_cast<double>(p)) * static_cast<double>(n) / static_cast<double>(d);
+            double a = (low - 1.0 - static_cast<double>(p)) * static_cast<double>(n) / static_cast<double>(d);
+            double b = (high - static_cast<double>(p)) * static_cast<double>(n) / static_cast<double>(d);
             first = std::max(first, std::floor(std::min(a, b)) - 1);
             last = std::min(last, std::ceil(std::max(a, b)) + 1);
         }
@@ -112,6 +165,9 @@ void TWmfPlayer::StrokeDashed()
             return;
         }
         auto i0 = static_cast<int64_t>(first), i1 = static_cast<int64_t>(last);
+        StyledSteps += i1 - i0 + 1;
+        if (StyledSteps > MaxStyledSteps)
+            In.Damaged();
         step += i0;
         for (int64_t i = i0; i <= i1; ++i) {
             // The pixel nearest the exact line at each step of the longer axis.
@@ -156,9 +212,8 @@ void TWmfPlayer::StrokeDashed()
 
     cairo_save(Cr);
     cairo_set_fill_rule(Cr, CAIRO_FILL_RULE_WINDING);  // a pixel met twice stays drawn
-    auto fill = [&](const std::vector<std::pair<int, int>>& pixels, TColor colour) {
-        for (const auto& [px, py] : pixels)
-            cairo_rectangle(Cr, px, py, 1, 1);
+    auto fill = [&](TPixelSet& pixels, TColor colour) {
+        pixels.AddRuns(Cr);
         SetSourceColour(Cr, colour);
         cairo_fill(Cr);
     };

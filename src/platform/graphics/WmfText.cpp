@@ -4,6 +4,7 @@
 #include "CairoCanvas.h"
 
 #include "platform/ShiftJis.h"
+#include "platform/StoryBounds.h"
 
 #include <cmath>
 #include <numbers>
@@ -23,6 +24,11 @@ constexpr double DefaultFontPixels = 12;
 constexpr int BoldWeight = 600;
 // Glyphs are rasterised whole: a damaged height must not ask for gigabyte-sized glyphs.
 constexpr double MaxFontPixels = 1024;
+// The most glyph pixels (characters times the square of their height) one metafile may show,
+// sixteen pictures covered with text. Each glyph is rasterised whole wherever the panel cuts it,
+// and cairo keeps thousands of them: 15 MB of distinct characters 1,024 pixels high took half a
+// minute and 1.4 GB.
+constexpr double MaxTextPixels = 16.0 * StoryBounds::PicturePixels;
 
 // Fonts named in a story's metafiles (MS Gothic and the like) are not here; the IPA Gothic
 // faces stand in, fixed or proportional as the font asks.
@@ -87,6 +93,16 @@ void TWmfPlayer::SelectFont()
     }
 }
 
+void TWmfPlayer::CountGlyphPixels(const std::string& sjis, double height)
+{
+    size_t characters = 0;
+    for (size_t i = 0; i < sjis.size(); i = Sjis::NextChar(sjis, i))
+        ++characters;
+    TextPixels += static_cast<double>(characters) * height * height;
+    if (TextPixels > MaxTextPixels)
+        In.Damaged();
+}
+
 void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect,
                           const std::vector<double>& spacing)
 {
@@ -95,6 +111,7 @@ void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int optio
     SelectFont();
     cairo_font_extents_t font;
     cairo_font_extents(Cr, &font);
+    CountGlyphPixels(sjis, font.ascent + font.descent);
     cairo_text_extents_t extents;
     cairo_text_extents(Cr, utf8.c_str(), &extents);
     // With spacing given, each character starts where the spacing puts it (a double-byte
