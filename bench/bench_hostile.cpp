@@ -1,10 +1,10 @@
 // A stranger's story against the real player: for each hostile input (music that is a device, a
 // FIFO or a MIDI file of millions of events, a wave whose header claims hundreds of megabytes, a
-// script of millions of lines, a line of twenty thousand "&"), the player starts in the story's
-// folder on a private Xvfb, is left to it for a few seconds, and is then sent Enter; the figure is
-// its peak memory, and the goal holds only when it also showed a window and answered the key by
-// drawing. A player that grows past 1 GB is stopped there, so that the bench never takes the
-// machine with it.
+// metafile of a million large rectangles, a script of millions of lines, a line of twenty thousand
+// "&"), the player starts in the story's folder on a private Xvfb, is left to it for a few
+// seconds, and is then sent Enter; the figure is its peak memory, and the goal holds only when it
+// also showed a window and answered the key by drawing. A player that grows past 1 GB is stopped
+// there, so that the bench never takes the machine with it.
 //   bench_hostile [PLAYER]
 #include "BenchFigure.h"
 #include "XScreen.h"
@@ -82,6 +82,39 @@ void MakeDenseMidi(const fs::path& path, uint32_t bytes)
     Write(path, file + events);
 }
 
+// A placeable Windows metafile of a 4096 x 4096 frame filled by `count` rectangles, each the
+// whole frame.
+void MakeWholeFrameWmf(const fs::path& path, uint32_t count)
+{
+    std::string f;
+    Put(f, 0x9AC6CDD7, 4);
+    const uint32_t words[] = {0, 0, 0, 4096, 4096, 96};  // handle, left, top, right, bottom, inch
+    uint16_t sum = 0xCDD7 ^ 0x9AC6;
+    for (uint32_t w : words) {
+        Put(f, w, 2);
+        sum ^= static_cast<uint16_t>(w);
+    }
+    Put(f, 0, 4);
+    Put(f, sum, 2);
+    const uint32_t recordWords = 7;
+    for (uint32_t v : {1u, 9u, 0x300u})  // a file of 9-word header, version 3
+        Put(f, v, 2);
+    Put(f, 9 + count * recordWords + 3, 4);
+    Put(f, 0, 2);
+    Put(f, recordWords, 4);
+    Put(f, 0, 2);
+    std::string rectangle;
+    Put(rectangle, recordWords, 4);
+    for (uint32_t v : {0x041Bu, 4095u, 4095u, 0u, 0u})  // Rectangle(0, 0, 4095, 4095)
+        Put(rectangle, v, 2);
+    f.reserve(f.size() + rectangle.size() * count + 6);
+    for (uint32_t i = 0; i < count; ++i)
+        f += rectangle;
+    Put(f, 3, 4);
+    Put(f, 0, 2);
+    Write(path, f);
+}
+
 const std::vector<THostile> Inputs = {
     {"music that is /dev/zero",
      [](const fs::path& dat) {
@@ -109,6 +142,11 @@ const std::vector<THostile> Inputs = {
      [](const fs::path& dat) {
          MakeGsmWave(dat / "big.wav", 436'207'655);
          Write(dat / "1.txt", "#Wave big.wav\r\nhello\r\nworld\r\n");
+     }},
+    {"a metafile of a million rectangles as large as its 4096 x 4096 frame",
+     [](const fs::path& dat) {
+         MakeWholeFrameWmf(dat / "big.wmf", 1'000'000);
+         Write(dat / "1.txt", "#Cg big.wmf\r\nhello\r\nworld\r\n");
      }},
     {"a 40 MB script of short lines",
      [](const fs::path& dat) {
