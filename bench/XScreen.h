@@ -172,12 +172,7 @@ public:
     // Events the server has sent so far are taken in first.
     Window TopWindow()
     {
-        XSync(Dpy, False);
-        while (XPending(Dpy)) {
-            XEvent event;
-            XNextEvent(Dpy, &event);
-            Note(event);
-        }
+        Drain();
         return Mapped.empty() ? 0 : Mapped.back();
     }
 
