@@ -43,7 +43,7 @@ std::string ReplaceAll(const std::string& s, const std::string& pattern, const s
     return out;
 }
 
-static char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameTextAscii(const std::string& a, const std::string& b)
 {

@@ -23,6 +23,9 @@ size_t Find(const std::string& s, const std::string& pattern, size_t from = 0);
 // replacement (inserted text is not scanned again).
 std::string ReplaceAll(const std::string& s, const std::string& pattern, const std::string& with);
 
+// The lower-case form of an ASCII letter; any other byte unchanged.
+char FoldAscii(char c);
+
 // ASCII-only case folding: A-Z compare equal to a-z in single-byte characters only; the second
 // byte of a double-byte character (ア is 83 41, ャ is 83 61) and full-width forms stay different.
 bool SameTextAscii(const std::string& a, const std::string& b);
