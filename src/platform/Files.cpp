@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include "platform/CodePageNames.h"
 #include "platform/Errors.h"
 #include "platform/ShiftJis.h"
 
@@ -54,29 +55,56 @@ bool SameUtf8Ascii(const std::string& a, const std::string& b)
     return true;
 }
 
-// The entry of `folder` whose name equals `name` but for the case of single-byte letters, or
-// failing that equals its UTF-8 form `utf8` so; "" when none does. Of several such entries the
-// first in byte order is taken, so that the file used never depends on the order the folder
-// lists them in. `asUtf8` tells which of the two matched.
-std::string CaseFoldedEntry(const std::string& folder, const std::string& name, const std::string& utf8, bool& asUtf8)
+// The entry of a folder that stands for a part of a path missing as named, and how it does.
+struct TStandIn {
+    std::string Entry;  // "" when none
+    bool AsUtf8 = false;
+    bool OtherCase = false;
+    int MangledBy = 0;
+};
+
+// Better stand-ins first: the Shift-JIS name in another case, then the UTF-8 one, then a mangled
+// name in its own case and in another.
+int Rank(const TStandIn& s)
+{
+    if (s.MangledBy != 0)
+        return s.OtherCase ? 3 : 2;
+    return s.AsUtf8 ? 1 : 0;
+}
+
+// How the folder entry `entry` stands for `name`, whose UTF-8 form is `utf8`.
+TStandIn StandInFor(const std::string& name, const std::string& utf8, const std::string& entry)
+{
+    if (Sjis::SameTextAscii(name, entry))
+        return {entry, false, true};
+    if (!utf8.empty() && SameUtf8Ascii(utf8, entry))
+        return {entry, true, true};
+    // Last, as it is least likely: the name as an unpacker that misread it wrote it.
+    if (const CodePageNames::TMangledMatch mangled = CodePageNames::MatchMangled(name, entry); mangled.CodePage)
+        return {entry, false, mangled.OtherCase, mangled.CodePage};
+    return {};
+}
+
+// The entry of `folder` that stands best for `name` (with UTF-8 form `utf8`): one that equals it
+// but for the case of single-byte letters, or failing that its UTF-8 form so, or failing that a
+// mangled form of it (CodePageNames); "" when none does. Of several as good, the first in byte
+// order is taken, so that the file used never depends on the order the folder lists them in.
+TStandIn StandInEntry(const std::string& folder, const std::string& name, const std::string& utf8)
 {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
-        return "";
-    std::string sjisFound, utf8Found;
+        return {};
+    TStandIn best;
     while (dirent* e = readdir(dir)) {
-        std::string entry = e->d_name;
-        if (Sjis::SameTextAscii(name, entry)) {
-            if (sjisFound.empty() || entry < sjisFound)
-                sjisFound = std::move(entry);
-        } else if (!utf8.empty() && SameUtf8Ascii(utf8, entry)) {
-            if (utf8Found.empty() || entry < utf8Found)
-                utf8Found = std::move(entry);
-        }
+        TStandIn candidate = StandInFor(name, utf8, e->d_name);
+        if (candidate.Entry.empty())
+            continue;
+        if (best.Entry.empty() || Rank(candidate) < Rank(best) ||
+            (Rank(candidate) == Rank(best) && candidate.Entry < best.Entry))
+            best = std::move(candidate);
     }
     closedir(dir);
-    asUtf8 = sjisFound.empty();
-    return asUtf8 ? utf8Found : sjisFound;
+    return best;
 }
 
 // Appends to `found.Path` (the folder reached so far, "" or ending in "/") the entry that
@@ -94,13 +122,14 @@ bool AppendPart(TFoundPath& found, const std::string& part)
         found.Utf8Name = true;
         return true;
     }
-    bool asUtf8 = false;
-    std::string entry = CaseFoldedEntry(built, part, utf8, asUtf8);
-    if (entry.empty())
+    const TStandIn standIn = StandInEntry(built, part, utf8);
+    if (standIn.Entry.empty())
         return false;
-    built += entry;
-    found.OtherCase = true;
-    found.Utf8Name = found.Utf8Name || asUtf8;
+    built += standIn.Entry;
+    found.OtherCase = found.OtherCase || standIn.OtherCase;
+    found.Utf8Name = found.Utf8Name || standIn.AsUtf8;
+    if (found.MangledBy == 0)
+        found.MangledBy = standIn.MangledBy;
     return true;
 }
 

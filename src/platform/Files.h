@@ -9,12 +9,14 @@
 
 // How FindDataFile found a file. A story unpacked on Linux often has its Japanese names in
 // UTF-8 rather than in the Shift-JIS its script writes them in, and stories made on Windows
-// name their files without regard to letter case.
+// name their files without regard to letter case. An unpacker that took a Shift-JIS name for a
+// Western code page wrote it as the UTF-8 of what its bytes mean there (駅前 as ëwæO).
 struct TFoundPath {
     std::string Path;        // the native path found; the path as named when nothing was found
     bool Found = false;      // something (a file, a folder or a link) is there
     bool Utf8Name = false;   // some part of the path exists only under its name in UTF-8
     bool OtherCase = false;  // some part of the path exists only in another letter case
+    int MangledBy = 0;       // some part exists only as its name mangled through this code page
 };
 
 // Finds what a Windows-style path names. A single-byte backslash is a folder separator, while
@@ -23,7 +25,8 @@ struct TFoundPath {
 // converted to UTF-8. Failing both, each part of the path is matched in turn, folders too: its
 // exact bytes, then its UTF-8 form, then a folder entry that differs from the Shift-JIS name,
 // or else from the UTF-8 one, only in the case of single-byte letters (the first such in byte
-// order, so that the answer never depends on the order a folder lists its entries in). The
+// order, so that the answer never depends on the order a folder lists its entries in), or else
+// that is the Shift-JIS name as such an unpacker wrote it, all in one reading of the folder. The
 // second byte of a double-byte character is never folded. Nothing is cached: a file added a
 // moment ago is found.
 TFoundPath FindDataFile(const std::string& windowsPath);

@@ -123,6 +123,41 @@ TEST_F(FilesTest, NamesUnpackedInUtf8AreFoundAndSaySo)
     EXPECT_FALSE(FindDataFile("dat\\\x80\x89").Found);
 }
 
+TEST_F(FilesTest, NamesUnpackedThroughAWesternCodePageAreFoundAndSaySo)
+{
+    // 駅前 is 89 77 91 4F: unzip writes it as ëwæO (code page 437).
+    const std::string ekimae = "\x89\x77\x91\x4F";
+    Touch("dat/ëwæO.bmp");
+    TFoundPath found = FindDataFile("dat\\" + ekimae + ".bmp");
+    EXPECT_EQ(found.Path, "dat/ëwæO.bmp");
+    EXPECT_TRUE(found.Found && found.MangledBy == 437 && !found.Utf8Name && !found.OtherCase);
+
+    // A mangled folder, and a file in it in another case.
+    Touch("ëwæO/PIC.BMP");
+    found = FindDataFile(ekimae + "\\pic.bmp");
+    EXPECT_EQ(found.Path, "ëwæO/PIC.BMP");
+    EXPECT_TRUE(found.Found && found.MangledBy == 437 && found.OtherCase);
+    // 77 ("w") is the second byte of 駅, no letter: ëWæO is another name.
+    Touch("c/ëWæO.bmp");
+    EXPECT_FALSE(FindDataFile("c\\" + ekimae + ".bmp").Found);
+
+    // Code page 850 (9B is ø there, ¢ in 437) and 1252 (「 is 81 75; 81 is undefined there and
+    // comes out as the C1 control U+0081).
+    Touch("dat/øA.wav");
+    EXPECT_EQ(FindDataFile("dat\\\x9B\x41.wav").MangledBy, 850);
+    Touch("dat/\xC2\x81u.mid");
+    EXPECT_EQ(FindDataFile("dat\\\x81\x75.mid").MangledBy, 1252);
+
+    // The Shift-JIS name in another case, then its own mangled form, then one in another case;
+    // (".BMP" comes before ".bmp" in byte order).
+    Touch("a/" + ekimae + ".BMP");
+    Touch("a/ëwæO.bmp");
+    EXPECT_EQ(NativePath("a\\" + ekimae + ".bmp"), "a/" + ekimae + ".BMP");
+    Touch("b/ëwæO.BMP");
+    Touch("b/ëwæO.bmp");
+    EXPECT_EQ(NativePath("b\\" + ekimae + ".bmp"), "b/ëwæO.bmp");
+}
+
 TEST_F(FilesTest, FoldersAreNotFiles)
 {
     fs::create_directories("dat/sub");
