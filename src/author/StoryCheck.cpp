@@ -274,8 +274,9 @@ private:
         const std::string path = UnitRK::DataFolder + name;
         const std::string named = Utf8(SlashPath(path));
         const TFoundPath found = FindDataFile(path);
-        // A name found in UTF-8 is shown as it is on disk; one in Shift-JIS as it reads.
-        const std::string shown = found.Utf8Name ? found.Path : Utf8(found.Path);
+        // A name found in UTF-8 (mangled or not) is shown as it is on disk; one in Shift-JIS as it
+        // reads.
+        const std::string shown = found.Utf8Name || found.MangledBy != 0 ? found.Path : Utf8(found.Path);
         struct stat st {};
         if (!found.Found || stat(found.Path.c_str(), &st) != 0) {  // a link to nothing is missing too
             Say(line, TSeverity::Warning, what + " " + named + " is missing");
@@ -287,6 +288,9 @@ private:
             Say(line, TSeverity::Warning,
                 what + " " + named + " is found only under its name in UTF-8, " + shown +
                     ": it plays here, but the original player looked for the Shift-JIS name and never found it");
+        else if (found.MangledBy != 0)
+            Say(line, TSeverity::Note,
+                what + " " + named + " is found only as " + shown + ", unpacked with a code page that mangled it");
         else if (found.OtherCase)
             Say(line, TSeverity::Note,
                 what + " " + named + " is found only as " + shown + ", in another letter case (Windows finds it too)");
