@@ -26,7 +26,7 @@ std::u32string IconvReads(int codePage, unsigned char byte)
     iconv_close(cd);
     if (!converted || outLeft != 4)
         return {};
-    return {static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24)};
+    return {char32_t{out[0]} | char32_t{out[1]} << 8 | char32_t{out[2]} << 16 | char32_t{out[3]} << 24};
 }
 
 }  // namespace
