@@ -45,6 +45,7 @@ void BenchLookup()
     for (int i = 0; i < 200; ++i)
         std::ofstream("pics/駅" + std::to_string(i) + ".JPG") << "x";
     std::ofstream("pics/" + Sjis::FromUtf8("駅") + "exact.jpg") << "x";
+    std::ofstream("pics/ëwmangled.jpg") << "x";  // 駅 (89 77) as unzip writes it
     const std::string eki = Sjis::FromUtf8("駅");
     const struct {
         const char* What;
@@ -52,6 +53,7 @@ void BenchLookup()
     } cases[] = {{"exact name", "pics\\" + eki + "exact.jpg"},
                  {"UTF-8 name", "pics\\" + eki + "7.JPG"},
                  {"UTF-8 name, other case", "pics\\" + eki + "7.jpg"},
+                 {"name mangled by an unpacker", "pics\\" + eki + "mangled.jpg"},
                  {"missing", "pics\\" + eki + "none.jpg"}};
     for (const auto& c : cases) {
         const bool found = FindDataFile(c.Name).Found;
