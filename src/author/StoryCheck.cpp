@@ -40,6 +40,28 @@ constexpr int ChoiceFontHeight = 12;
 std::string Utf8(const std::string& sjis) { return Sjis::ToUtf8(sjis); }
 std::string Native(const std::string& windowsPath) { return Sjis::ToUtf8(NativePath(windowsPath)); }
 
+std::string Latin1ToUtf8(const std::string& latin1)
+{
+    std::string utf8;
+    for (const char c : latin1) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80)
+            utf8 += static_cast<char>(0xC0 | byte >> 6);
+        utf8 += static_cast<char>(byte >= 0x80 ? 0x80 | (byte & 0x3F) : byte);
+    }
+    return utf8;
+}
+
+// A path found as it reads: in UTF-8 as it is, mangled into ISO-8859-1 as what its bytes mean
+// there, in Shift-JIS converted.
+std::string ShownPath(const TFoundPath& found)
+{
+    using CodePageNames::TMangling;
+    if (found.Mangled == TMangling::Cp850Latin1)
+        return Latin1ToUtf8(found.Path);
+    return found.Utf8Name || found.Mangled != TMangling::None ? found.Path : Utf8(found.Path);
+}
+
 class TChecker {
 public:
     TCheckReport Run()
@@ -274,9 +296,7 @@ private:
         const std::string path = UnitRK::DataFolder + name;
         const std::string named = Utf8(SlashPath(path));
         const TFoundPath found = FindDataFile(path);
-        // A name found in UTF-8 (mangled or not) is shown as it is on disk; one in Shift-JIS as it
-        // reads.
-        const std::string shown = found.Utf8Name || found.MangledBy != 0 ? found.Path : Utf8(found.Path);
+        const std::string shown = ShownPath(found);
         struct stat st {};
         if (!found.Found || stat(found.Path.c_str(), &st) != 0) {  // a link to nothing is missing too
             Say(line, TSeverity::Warning, what + " " + named + " is missing");
@@ -288,7 +308,7 @@ private:
             Say(line, TSeverity::Warning,
                 what + " " + named + " is found only under its name in UTF-8, " + shown +
                     ": it plays here, but the original player looked for the Shift-JIS name and never found it");
-        else if (found.MangledBy != 0)
+        else if (found.Mangled != CodePageNames::TMangling::None)
             Say(line, TSeverity::Note,
                 what + " " + named + " is found only as " + shown + ", unpacked with a code page that mangled it");
         else if (found.OtherCase)

@@ -47,17 +47,45 @@ constexpr char16_t Cp1252Upper[128] = {
     0x00F5, 0x00F6, 0x00F7, 0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF,
 };
 
-const char16_t* UpperHalf(int codePage)
+// Code page 850 as Debian's unzip writes it, in ISO-8859-1 (0: the byte is dropped).
+constexpr unsigned char Cp850Latin1Upper[128] = {
+    0xC7, 0xFC, 0xE9, 0xE2, 0xE4, 0xE0, 0xE5, 0xE7, 0xEA, 0xEB, 0xE8, 0xEF, 0xEE, 0xEC, 0xC4, 0xC5, 0xC9, 0xE6, 0xC6,
+    0xF4, 0xF6, 0xF2, 0xFB, 0xF9, 0x00, 0xD6, 0xDC, 0xF8, 0xA3, 0xD8, 0xD7, 0x83, 0xE1, 0xED, 0xF3, 0xFA, 0xF1, 0xD1,
+    0xAA, 0xBA, 0xBF, 0xAE, 0xAC, 0xBD, 0xBC, 0xA1, 0xAB, 0xBB, 0xA6, 0xA6, 0xA6, 0xA6, 0xA6, 0xC1, 0xC2, 0xC0, 0xA9,
+    0xA6, 0xA6, 0x2B, 0x2B, 0xA2, 0xA5, 0x2B, 0x2B, 0x2D, 0x2D, 0x2B, 0x2D, 0x2B, 0xE3, 0xC3, 0x2B, 0x2B, 0x2D, 0x2D,
+    0xA6, 0x2D, 0x2B, 0xA4, 0xF0, 0xD0, 0xCA, 0xCB, 0xC8, 0x69, 0xCD, 0xCE, 0xCF, 0x2B, 0x2B, 0xA6, 0x5F, 0xA6, 0xCC,
+    0xAF, 0xD3, 0xDF, 0xD4, 0xD2, 0xF5, 0xD5, 0xB5, 0xFE, 0xDE, 0xDA, 0xDB, 0xD9, 0xFD, 0xDD, 0xAF, 0xB4, 0xAD, 0xB1,
+    0x3D, 0xBE, 0xB6, 0xA7, 0xF7, 0xB8, 0xB0, 0xA8, 0xB7, 0xB9, 0xB3, 0xB2, 0xA6, 0xA0,
+};
+
+const char16_t* UpperHalf(TMangling mangling)
 {
-    switch (codePage) {
-    case 437:
+    switch (mangling) {
+    case TMangling::Cp437:
         return Cp437Upper;
-    case 850:
+    case TMangling::Cp850:
         return Cp850Upper;
-    case 1252:
+    case TMangling::Cp1252:
         return Cp1252Upper;
+    default:
+        return nullptr;
     }
-    return nullptr;
+}
+
+// The bytes written for a byte of 0x80 and above, in `out`; their count.
+size_t HighByte(TMangling mangling, unsigned char byte, char (&out)[3])
+{
+    const char16_t* upper = UpperHalf(mangling);
+    if (!upper) {
+        out[0] = static_cast<char>(Cp850Latin1Upper[byte - 0x80]);
+        return out[0] == 0 ? 0 : 1;
+    }
+    const char16_t c = upper[byte - 0x80];  // U+0080 to U+FFFF: two or three bytes of UTF-8
+    const bool two = c < 0x800;
+    out[0] = static_cast<char>(two ? 0xC0 | c >> 6 : 0xE0 | c >> 12);
+    out[1] = static_cast<char>(0x80 | (two ? c & 0x3F : (c >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return two ? 2 : 3;
 }
 
 bool IsAscii(const std::string& name)
@@ -68,14 +96,12 @@ bool IsAscii(const std::string& name)
     return true;
 }
 
-// Whether `entry` holds at `at` the UTF-8 form of `c` (U+0080 to U+FFFF); `at` moves past it.
-bool TakeUtf8(char16_t c, const std::string& entry, size_t& at)
+// Whether `entry` holds what is written for the high byte `byte` at `at`; `at` moves past it.
+bool TakeHighByte(TMangling mangling, unsigned char byte, const std::string& entry, size_t& at)
 {
-    const char utf8[3] = {static_cast<char>(c < 0x800 ? 0xC0 | c >> 6 : 0xE0 | c >> 12),
-                          static_cast<char>(0x80 | (c < 0x800 ? c & 0x3F : (c >> 6) & 0x3F)),
-                          static_cast<char>(0x80 | (c & 0x3F))};
-    const size_t size = c < 0x800 ? 2 : 3;
-    if (entry.compare(at, size, utf8, size) != 0)
+    char written[3];
+    const size_t size = HighByte(mangling, byte, written);
+    if (entry.compare(at, size, written, size) != 0)
         return false;
     at += size;
     return true;
@@ -96,8 +122,8 @@ bool TakeAscii(char c, bool mayFold, const std::string& entry, size_t& at, bool&
     return true;
 }
 
-// Whether `entry` is `sjis` with each byte of 0x80 and above read through `upper`.
-bool MangledThrough(const char16_t* upper, const std::string& sjis, const std::string& entry, bool& otherCase)
+// Whether `entry` is `sjis` mangled so.
+bool MangledAs(TMangling mangling, const std::string& sjis, const std::string& entry, bool& otherCase)
 {
     size_t at = 0;
     for (size_t i = 0; i < sjis.size();) {
@@ -107,7 +133,7 @@ bool MangledThrough(const char16_t* upper, const std::string& sjis, const std::s
         const bool singleByte = next == i + 1;
         for (; i < next; ++i) {
             const auto byte = static_cast<unsigned char>(sjis[i]);
-            const bool taken = byte >= 0x80 ? TakeUtf8(upper[byte - 0x80], entry, at)
+            const bool taken = byte >= 0x80 ? TakeHighByte(mangling, byte, entry, at)
                                             : TakeAscii(sjis[i], singleByte, entry, at, otherCase);
             if (!taken)
                 return false;
@@ -118,22 +144,23 @@ bool MangledThrough(const char16_t* upper, const std::string& sjis, const std::s
 
 }  // namespace
 
-char32_t ToUnicode(int codePage, unsigned char byte)
+std::string MangledByte(TMangling mangling, unsigned char byte)
 {
-    const char16_t* upper = UpperHalf(codePage);
-    if (byte < 0x80)
-        return byte;
-    return upper ? upper[byte - 0x80] : U'\uFFFD';
+    if (byte < 0x80 || mangling == TMangling::None)
+        return std::string(1, static_cast<char>(byte));
+    char written[3];
+    return std::string(written, HighByte(mangling, byte, written));
 }
 
 TMangledMatch MatchMangled(const std::string& sjis, const std::string& entry)
 {
-    if (IsAscii(sjis))
+    // Debian's unzip drops 98, which would make 98 2E 2E (a lead byte before "..") the parent folder.
+    if (IsAscii(sjis) || entry == "." || entry == "..")
         return {};
-    for (const int codePage : CodePages) {
+    for (const TMangling mangling : Manglings) {
         bool otherCase = false;
-        if (MangledThrough(UpperHalf(codePage), sjis, entry, otherCase))
-            return {codePage, otherCase};
+        if (MangledAs(mangling, sjis, entry, otherCase))
+            return {mangling, otherCase};
     }
     return {};
 }

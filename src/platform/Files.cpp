@@ -13,6 +13,8 @@
 
 namespace {
 
+using CodePageNames::TMangling;
+
 std::string SlashPath(const std::string& windowsPath)
 {
     std::string out = windowsPath;
@@ -60,14 +62,14 @@ struct TStandIn {
     std::string Entry;  // "" when none
     bool AsUtf8 = false;
     bool OtherCase = false;
-    int MangledBy = 0;
+    TMangling Mangled = TMangling::None;
 };
 
 // Better stand-ins first: the Shift-JIS name in another case, then the UTF-8 one, then a mangled
 // name in its own case and in another.
 int Rank(const TStandIn& s)
 {
-    if (s.MangledBy != 0)
+    if (s.Mangled != TMangling::None)
         return s.OtherCase ? 3 : 2;
     return s.AsUtf8 ? 1 : 0;
 }
@@ -80,8 +82,9 @@ TStandIn StandInFor(const std::string& name, const std::string& utf8, const std:
     if (!utf8.empty() && SameUtf8Ascii(utf8, entry))
         return {entry, true, true};
     // Last, as it is least likely: the name as an unpacker that misread it wrote it.
-    if (const CodePageNames::TMangledMatch mangled = CodePageNames::MatchMangled(name, entry); mangled.CodePage)
-        return {entry, false, mangled.OtherCase, mangled.CodePage};
+    if (const CodePageNames::TMangledMatch mangled = CodePageNames::MatchMangled(name, entry);
+        mangled.Mangling != TMangling::None)
+        return {entry, false, mangled.OtherCase, mangled.Mangling};
     return {};
 }
 
@@ -128,8 +131,8 @@ bool AppendPart(TFoundPath& found, const std::string& part)
     built += standIn.Entry;
     found.OtherCase = found.OtherCase || standIn.OtherCase;
     found.Utf8Name = found.Utf8Name || standIn.AsUtf8;
-    if (found.MangledBy == 0)
-        found.MangledBy = standIn.MangledBy;
+    if (found.Mangled == TMangling::None)
+        found.Mangled = standIn.Mangled;
     return true;
 }
 

@@ -1,6 +1,8 @@
 // Files as the story names them: Windows-style relative paths such as "dat\1.txt".
 #pragma once
 
+#include "platform/CodePageNames.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -10,13 +12,14 @@
 // How FindDataFile found a file. A story unpacked on Linux often has its Japanese names in
 // UTF-8 rather than in the Shift-JIS its script writes them in, and stories made on Windows
 // name their files without regard to letter case. An unpacker that took a Shift-JIS name for a
-// Western code page wrote it as the UTF-8 of what its bytes mean there (駅前 as ëwæO).
+// Western code page wrote what its bytes mean there (駅前 as ëwæO).
 struct TFoundPath {
     std::string Path;        // the native path found; the path as named when nothing was found
     bool Found = false;      // something (a file, a folder or a link) is there
     bool Utf8Name = false;   // some part of the path exists only under its name in UTF-8
     bool OtherCase = false;  // some part of the path exists only in another letter case
-    int MangledBy = 0;       // some part exists only as its name mangled through this code page
+    // Some part of the path exists only under its name as an unpacker mangled it.
+    CodePageNames::TMangling Mangled = CodePageNames::TMangling::None;
 };
 
 // Finds what a Windows-style path names. A single-byte backslash is a folder separator, while

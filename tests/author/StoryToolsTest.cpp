@@ -159,11 +159,11 @@ TEST_F(StoryToolsTest, WhatPlaysHereButNotInTheOriginalIsNamed)
 {
     TTempFolder folder;
     // Saved as UTF-8 by an editor, with a character Shift-JIS lacks, naming a picture unpacked
-    // under its UTF-8 name and one unpacked by unzip, which took the Shift-JIS name 駅前 for code
-    // page 437.
-    folder.Write("dat/1.txt", "#Cg 駅.jpg\r\nはじめの行\r\n€を払った\r\n#Cg 駅前.jpg\r\n");
-    folder.Write("dat/駅.jpg", ReadFile(std::string(RK_TEST_IMAGES) + "/testorig.jpg"));
-    folder.Write("dat/ëwæO.jpg", ReadFile(std::string(RK_TEST_IMAGES) + "/testorig.jpg"));
+    // under its UTF-8 name and two whose Shift-JIS names unpackers took for Western code pages:
+    // 駅前 (89 77 91 4F) in UTF-8 and 前 (91 4F) in ISO-8859-1 bytes.
+    folder.Write("dat/1.txt", "#Cg 駅.jpg\r\nはじめの行\r\n€を払った\r\n#Cg 駅前.jpg\r\n#Cg 前.jpg\r\n");
+    for (const char* name : {"dat/駅.jpg", "dat/ëwæO.jpg", "dat/\xE6O.jpg"})
+        folder.Write(name, ReadFile(std::string(RK_TEST_IMAGES) + "/testorig.jpg"));
     EXPECT_EQ(
         Joined(Lines(Author::CheckStory())),
         "0: note: the script is saved as UTF-8: it plays here as if saved in Shift-JIS, but the original player "
@@ -171,7 +171,8 @@ TEST_F(StoryToolsTest, WhatPlaysHereButNotInTheOriginalIsNamed)
         "1: warning: picture dat/駅.jpg is found only under its name in UTF-8, dat/駅.jpg: it plays here, but the "
         "original player looked for the Shift-JIS name and never found it\n"
         "3: warning: € has no Shift-JIS form: the player shows ？\n"
-        "4: note: picture dat/駅前.jpg is found only as dat/ëwæO.jpg, unpacked with a code page that mangled it\n");
+        "4: note: picture dat/駅前.jpg is found only as dat/ëwæO.jpg, unpacked with a code page that mangled it\n"
+        "5: note: picture dat/前.jpg is found only as dat/æO.jpg, unpacked with a code page that mangled it\n");
 }
 
 TEST_F(StoryToolsTest, ScriptsThatReadAsOneLineAreNamed)

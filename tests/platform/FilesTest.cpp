@@ -9,6 +9,7 @@
 #include <fstream>
 
 namespace fs = std::filesystem;
+using CodePageNames::TMangling;
 
 namespace {
 
@@ -130,13 +131,13 @@ TEST_F(FilesTest, NamesUnpackedThroughAWesternCodePageAreFoundAndSaySo)
     Touch("dat/ëwæO.bmp");
     TFoundPath found = FindDataFile("dat\\" + ekimae + ".bmp");
     EXPECT_EQ(found.Path, "dat/ëwæO.bmp");
-    EXPECT_TRUE(found.Found && found.MangledBy == 437 && !found.Utf8Name && !found.OtherCase);
+    EXPECT_TRUE(found.Found && found.Mangled == TMangling::Cp437 && !found.Utf8Name && !found.OtherCase);
 
     // A mangled folder, and a file in it in another case.
     Touch("ëwæO/PIC.BMP");
     found = FindDataFile(ekimae + "\\pic.bmp");
     EXPECT_EQ(found.Path, "ëwæO/PIC.BMP");
-    EXPECT_TRUE(found.Found && found.MangledBy == 437 && found.OtherCase);
+    EXPECT_TRUE(found.Found && found.Mangled == TMangling::Cp437 && found.OtherCase);
     // 77 ("w") is the second byte of 駅, no letter: ëWæO is another name.
     Touch("c/ëWæO.bmp");
     EXPECT_FALSE(FindDataFile("c\\" + ekimae + ".bmp").Found);
@@ -144,9 +145,14 @@ TEST_F(FilesTest, NamesUnpackedThroughAWesternCodePageAreFoundAndSaySo)
     // Code page 850 (9B is ø there, ¢ in 437) and 1252 (「 is 81 75; 81 is undefined there and
     // comes out as the C1 control U+0081).
     Touch("dat/øA.wav");
-    EXPECT_EQ(FindDataFile("dat\\\x9B\x41.wav").MangledBy, 850);
+    EXPECT_EQ(FindDataFile("dat\\\x9B\x41.wav").Mangled, TMangling::Cp850);
     Touch("dat/\xC2\x81u.mid");
-    EXPECT_EQ(FindDataFile("dat\\\x81\x75.mid").MangledBy, 1252);
+    EXPECT_EQ(FindDataFile("dat\\\x81\x75.mid").Mangled, TMangling::Cp1252);
+    // Debian's unzip: 850 in ISO-8859-1 bytes.
+    Touch("deb/\xEBw\xE6O.bmp");
+    EXPECT_EQ(FindDataFile("deb\\" + ekimae + ".bmp").Mangled, TMangling::Cp850Latin1);
+    // It drops 98: the name 98 2E 2E would be "..", but no mangled name leaves its folder.
+    EXPECT_FALSE(FindDataFile("deb\\\x98..\\dat\\" + ekimae + ".bmp").Found);
 
     // The Shift-JIS name in another case, then its own mangled form, then one in another case;
     // (".BMP" comes before ".bmp" in byte order).
