@@ -43,8 +43,6 @@ std::string Utf8Form(const std::string& sjis)
     return utf8;
 }
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // No byte of a multi-byte UTF-8 character is an ASCII letter, so folding bytes folds only
 // single-byte letters.
 bool SameUtf8Ascii(const std::string& a, const std::string& b)
@@ -52,7 +50,7 @@ bool SameUtf8Ascii(const std::string& a, const std::string& b)
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
+        if (Sjis::FoldAscii(a[i]) != Sjis::FoldAscii(b[i]))
             return false;
     return true;
 }
