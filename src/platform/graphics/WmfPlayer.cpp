@@ -176,8 +176,7 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
         CreateObject(ReadRegion(r));
         break;
     case MetaCreateFontIndirect:
-        CreateObject(
-            TFont{Param(r, 0), Param(r, 4), (Param(r, 5) & 0xFF) != 0, Param(r, 2), (Param(r, 8) >> 8 & 0x03) == 1});
+        CreateObject(ReadFont(r));
         break;
     case MetaCreatePalette:
     case MetaDibCreatePatternBrush:

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "LittleEndian.h"
+#include "MetafileFonts.h"
 
 #include "platform/Control.h"
 #include "platform/PictureArea.h"
@@ -61,6 +62,8 @@ private:
         bool Italic = false;
         int Escapement = 0;  // tenths of a degree
         bool FixedPitch = false;
+        std::string Face;  // UTF-8
+        int Charset = 1;   // DEFAULT_CHARSET
     };
     struct TOther {};  // palettes, pattern brushes: hold a slot, draw nothing
     using TObject = std::variant<TPen, TBrush, TFont, TRegion, TOther>;
@@ -122,11 +125,15 @@ private:
     void DrawPoly(const TRecord& r, bool closed);
     void DrawPolyPolygon(const TRecord& r);
     void DrawLineTo(const TRecord& r);
-    void SelectFont();
+    TFont ReadFont(const TRecord& r) const;
+    // Selects the font's first face at its size; gives all the faces its text is drawn with.
+    MetafileFonts::TChoice SelectFont();
     // Adds the glyph pixels of `sjis` at `height` pixels to the metafile's count; past its bound
     // the metafile is damaged.
     void CountGlyphPixels(const std::string& sjis, double height);
-    void DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect,
+    double LayOutRuns(const std::vector<MetafileFonts::TRun>& runs, const MetafileFonts::TChoice& choice,
+                      const std::vector<double>& spacing, std::vector<double>& starts);
+    void DrawText(const std::string& bytes, double x, double y, int options, const TRecord* rect,
                   const std::vector<double>& spacing = {});
     void TextOut(const TRecord& r);
     void ExtTextOut(const TRecord& r);
