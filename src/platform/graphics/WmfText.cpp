@@ -141,7 +141,7 @@ double TWmfPlayer::LayOutRuns(const std::vector<MetafileFonts::TRun>& runs, cons
             at += spacing[byte] * ScaleX();
         starts.push_back(at);
         if (spacing.empty()) {
-            if (runs.size() > 1)
+            if (choice.Faces.size() > 1)
                 SelectFace(Cr, choice.Faces[run.Face]);
             cairo_text_extents_t extents;
             cairo_text_extents(Cr, run.Utf8.c_str(), &extents);
@@ -150,7 +150,7 @@ double TWmfPlayer::LayOutRuns(const std::vector<MetafileFonts::TRun>& runs, cons
     }
     for (; byte < spacing.size(); ++byte)
         at += spacing[byte] * ScaleX();
-    if (runs.size() > 1)
+    if (choice.Faces.size() > 1)
         SelectFace(Cr, choice.Faces.front());
     return at;
 }
@@ -204,7 +204,7 @@ void TWmfPlayer::DrawText(const std::string& bytes, double x, double y, int opti
     }
     SetSourceColour(Cr, State.TextColour);
     for (size_t i = 0; i < runs.size(); ++i) {
-        if (runs.size() > 1)
+        if (choice.Faces.size() > 1)
             SelectFace(Cr, choice.Faces[runs[i].Face]);
         cairo_move_to(Cr, std::round(dx + starts[i]), std::round(baseline));
         cairo_show_text(Cr, runs[i].Utf8.c_str());
