@@ -30,6 +30,19 @@ public:
     TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height,
                PictureArea::TPart drawn);
 
+    // Where the window lands, in picture pixels: the whole picture unless set otherwise.
+    struct TViewport {
+        double Left, Top, Width, Height;
+    };
+    void SetViewport(TViewport viewport) { Viewport = viewport; }
+
+    // The span of picture pixels that the coordinates played so far land on (the left and top
+    // above the right and bottom while none has).
+    struct TReach {
+        double Left, Top, Right, Bottom;
+    };
+    const TReach& Reach() const { return Reached; }
+
     // Plays the records from `offset` to META_EOF or the end of the file. A record that claims
     // more bytes than the file holds, or fewer than it needs, raises the file's damage error.
     void Play(size_t offset);
@@ -157,6 +170,8 @@ private:
     const TLittleEndian& In;
     int Width, Height;
     PictureArea::TPart Drawn;
+    TViewport Viewport;
+    mutable TReach Reached;  // widened by every coordinate mapped
     std::vector<std::optional<TObject>> Objects;
     TState State;
     std::vector<TState> Saved;
