@@ -2,6 +2,8 @@
 
 #include "platform/graphics/GraphicFormats.h"
 
+#include <string>
+
 #include <gtest/gtest.h>
 
 using namespace PictureFiles;
@@ -15,22 +17,21 @@ enum : uint16_t {
     SelectObject = 0x012D,
     CreatePen = 0x02FA,
     CreateBrush = 0x02FC,
+    CreateFont = 0x02FB,
     Ellipse = 0x0418,
+    TextOut = 0x0521,
 };
 
 // A red disc with a thick black outline, its box from `low` to `high` on both axes, in a window of
 // 1369 units square shown at 1200 units an inch (110 pixels), as a drawing program wrote it.
-TRgbImage Disc(int low, int high)
+// `more` records follow the disc.
+TRgbImage Disc(int low, int high, const std::vector<TWmfRecord>& more = {})
 {
-    std::string wmf = Wmf(1369, 1369, 1200, 2,
-                          {{SetWindowExt, {1369, 1369}},
-                           {SetWindowOrg, {0, 0}},
-                           {CreatePen, {0, 13, 0, 0, 0}},
-                           {SelectObject, {0}},
-                           {CreateBrush, {0, 0x00FF, 0, 0}},
-                           {SelectObject, {1}},
-                           {Ellipse, {high, high, low, low}}});
-    return LoadGraphic("wmf", wmf, Backdrop)->Render();
+    std::vector<TWmfRecord> records{
+        {SetWindowExt, {1369, 1369}},     {SetWindowOrg, {0, 0}}, {CreatePen, {0, 13, 0, 0, 0}},    {SelectObject, {0}},
+        {CreateBrush, {0, 0x00FF, 0, 0}}, {SelectObject, {1}},    {Ellipse, {high, high, low, low}}};
+    records.insert(records.end(), more.begin(), more.end());
+    return LoadGraphic("wmf", Wmf(1369, 1369, 1200, 3, records), Backdrop)->Render();
 }
 
 // The first and last pixel of row `y` in red.
@@ -70,4 +71,15 @@ TEST(WindowsMetafile, ADrawingFarPastItsWindowIsFramedByWhatItDraws)
     std::tie(left, right) = RedSpan(slightlyPast, 67);  // through its centre
     EXPECT_EQ(left, 22);
     EXPECT_EQ(right, 109) << "cut at the picture's edge";
+}
+
+TEST(WindowsMetafile, FramingAgainPastTheBoundsOfOneMetafileLeavesItCut)
+{
+    // Text 1,024 pixels high, above the picture, takes five eighths of what one metafile may
+    // show: drawing it all again to frame the disc would pass that bound.
+    std::vector<int> font{-12800, 0, 0, 0, 400, 0, 0, 0, 0};
+    font.resize(9 + 16, 0);
+    TRgbImage past = Disc(
+        263, 1587, {{CreateFont, font}, {SelectObject, {2}}, {TextOut, WmfTextOut(0, -30000, std::string(160, 'A'))}});
+    EXPECT_GT(RedSpan(past, 55).first, 20) << "cut at its window, not framed";
 }

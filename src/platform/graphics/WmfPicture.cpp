@@ -73,35 +73,38 @@ struct TDrawing {
 
 TWmfPlayer::TViewport WholePicture(const TDrawing& d) { return {0, 0, double(d.Width), double(d.Height)}; }
 
-// Plays the records onto `cr`, the window landing on `viewport`; gives how far they reached.
+// Plays the records onto `cr`, the window landing on `viewport`, after `work` of earlier plays;
+// gives how far they reached and adds to `work`.
 TWmfPlayer::TReach PlayOnto(cairo_t* cr, const TLittleEndian& in, const TDrawing& d,
-                            const TWmfPlayer::TViewport& viewport)
+                            const TWmfPlayer::TViewport& viewport, TWmfPlayer::TWork& work)
 {
     TWmfPlayer player(cr, in, d.Objects, d.Window, d.Width, d.Height, d.Drawn);
     player.SetViewport(viewport);
+    player.ContinueWork(work);
     player.Play(PlaceableSize + MetaHeaderSize);
+    work = player.Work();
     return player.Reach();
 }
 
 TRgbImage Render(const TLittleEndian& in, const TDrawing& d, TColor backdrop, const TWmfPlayer::TViewport& viewport,
-                 TWmfPlayer::TReach& reach)
+                 TWmfPlayer::TWork& work, TWmfPlayer::TReach& reach)
 {
     TCairoCanvas canvas(d.Width, d.Height, d.Drawn, backdrop);
     if (!canvas.Ok())
         throw InvalidMetafileError();
-    reach = PlayOnto(canvas.Context(), in, d, viewport);
+    reach = PlayOnto(canvas.Context(), in, d, viewport, work);
     return canvas.Pixels();
 }
 
 // Drawn far past its window, a picture would lose what lies beyond; instead it is framed, as GDI
 // frames a metafile that states no size of its own, by the pixels its records mark, stretched
 // onto the picture. Nothing when the pixels marked keep to the picture after all.
-std::optional<TWmfPlayer::TViewport> FramedByInk(const TLittleEndian& in, const TDrawing& d)
+std::optional<TWmfPlayer::TViewport> FramedByInk(const TLittleEndian& in, const TDrawing& d, TWmfPlayer::TWork& work)
 {
     std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
         cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr), cairo_surface_destroy);
     std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()), cairo_destroy);
-    PlayOnto(cr.get(), in, d, WholePicture(d));
+    PlayOnto(cr.get(), in, d, WholePicture(d), work);
     double x = 0, y = 0, width = 0, height = 0;
     cairo_recording_surface_ink_extents(surface.get(), &x, &y, &width, &height);
     if (width <= 0 || height <= 0 || !(FarPast(x, x + width, d.Width) || FarPast(y, y + height, d.Height)))
@@ -127,11 +130,18 @@ std::shared_ptr<TGraphic> LoadWindowsMetafile(const std::string& file, TColor ba
     TWmfPlayer::TWindow window{double(box.Left), double(box.Top), double(box.Right) - box.Left,
                                double(box.Bottom) - box.Top};
     TDrawing drawing{objects, window, w, h, DrawnPart(w, h, area)};
+    TWmfPlayer::TWork work;
     TWmfPlayer::TReach reach{};
-    TRgbImage pixels = Render(in, drawing, backdrop, WholePicture(drawing), reach);
-    // Only a picture whose coordinates reach far out is measured and drawn again.
-    if (FarPast(reach.Left, reach.Right, w) || FarPast(reach.Top, reach.Bottom, h))
-        if (std::optional<TWmfPlayer::TViewport> framed = FramedByInk(in, drawing))
-            pixels = Render(in, drawing, backdrop, *framed, reach);
+    TRgbImage pixels = Render(in, drawing, backdrop, WholePicture(drawing), work, reach);
+    // Only a picture whose coordinates reach far out is measured and drawn again, within what is
+    // left of the bounds of one metafile's work.
+    if (FarPast(reach.Left, reach.Right, w) || FarPast(reach.Top, reach.Bottom, h)) {
+        try {
+            if (std::optional<TWmfPlayer::TViewport> framed = FramedByInk(in, drawing, work))
+                pixels = Render(in, drawing, backdrop, *framed, work, reach);
+        } catch (const EInvalidGraphic&) {
+            // Past the bounds the second time round: it stays cut at its window.
+        }
+    }
     return std::make_shared<TBitmapGraphic>(std::move(pixels));
 }

@@ -43,6 +43,22 @@ public:
     };
     const TReach& Reach() const { return Reached; }
 
+    // What the metafile's bounds count. Playing it again, the work of the earlier plays counts too.
+    struct TWork {
+        int64_t BitmapPixels = 0;
+        int64_t StyledSteps = 0;
+        double TextPixels = 0;
+        size_t ClipWork = 0;
+    };
+    TWork Work() const { return {BitmapPixels, StyledSteps, TextPixels, ClipWork}; }
+    void ContinueWork(const TWork& done)
+    {
+        BitmapPixels = done.BitmapPixels;
+        StyledSteps = done.StyledSteps;
+        TextPixels = done.TextPixels;
+        ClipWork = done.ClipWork;
+    }
+
     // Plays the records from `offset` to META_EOF or the end of the file. A record that claims
     // more bytes than the file holds, or fewer than it needs, raises the file's damage error.
     void Play(size_t offset);
