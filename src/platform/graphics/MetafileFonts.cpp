@@ -178,8 +178,8 @@ bool IsSymbolFont(const TRequest& font)
     if (SameName(font.Face, "Symbol"))
         return true;
     // Other symbol fonts have their own pictures at these codes; the Symbol font's would mislead.
-    for (const char* other : {"Wingdings", "Webdings", "Marlett"})
-        if (font.Face.starts_with(other))
+    for (std::string other : {"Wingdings", "Webdings", "Marlett"})
+        if (SameName(font.Face.substr(0, other.size()), other.c_str()))
             return false;
     return font.Charset == SymbolCharset;
 }

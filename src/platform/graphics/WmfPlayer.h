@@ -92,7 +92,7 @@ private:
         int Escapement = 0;  // tenths of a degree
         bool FixedPitch = false;
         std::string Face;  // UTF-8
-        int Charset = 1;   // DEFAULT_CHARSET
+        int Charset = MetafileFonts::DefaultCharset;
     };
     struct TOther {};  // palettes, pattern brushes: hold a slot, draw nothing
     using TObject = std::variant<TPen, TBrush, TFont, TRegion, TOther>;
