@@ -2,6 +2,7 @@
 
 #include "CairoCanvas.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -64,7 +65,9 @@ constexpr size_t MaxSavedStates = 256;
 
 TWmfPlayer::TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height,
                        PictureArea::TPart drawn)
-    : Cr(cr), In(file), Width(width), Height(height), Drawn(drawn), Objects(static_cast<size_t>(objectCount))
+    : Cr(cr), In(file), Width(width), Height(height),
+      Drawn(drawn), Viewport{0, 0, double(width), double(height)}, Reached{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL},
+      Objects(static_cast<size_t>(objectCount))
 {
     State.Window = window;
     cairo_set_antialias(Cr, CAIRO_ANTIALIAS_NONE);  // GDI draws its shapes unsmoothed
@@ -176,8 +179,7 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
         CreateObject(ReadRegion(r));
         break;
     case MetaCreateFontIndirect:
-        CreateObject(
-            TFont{Param(r, 0), Param(r, 4), (Param(r, 5) & 0xFF) != 0, Param(r, 2), (Param(r, 8) >> 8 & 0x03) == 1});
+        CreateObject(ReadFont(r));
         break;
     case MetaCreatePalette:
     case MetaDibCreatePatternBrush:
@@ -289,10 +291,23 @@ void TWmfPlayer::RestoreDc(int which)
     ApplyClip();  // the clipping region is part of what was saved
 }
 
-double TWmfPlayer::ScaleX() const { return Width / State.Window.ExtX; }
-double TWmfPlayer::ScaleY() const { return Height / State.Window.ExtY; }
-double TWmfPlayer::X(double x) const { return (x - State.Window.OrgX) * ScaleX(); }
-double TWmfPlayer::Y(double y) const { return (y - State.Window.OrgY) * ScaleY(); }
+double TWmfPlayer::ScaleX() const { return Viewport.Width / State.Window.ExtX; }
+double TWmfPlayer::ScaleY() const { return Viewport.Height / State.Window.ExtY; }
+double TWmfPlayer::X(double x) const
+{
+    double at = Viewport.Left + (x - State.Window.OrgX) * ScaleX();
+    Reached.Left = std::min(Reached.Left, at);
+    Reached.Right = std::max(Reached.Right, at);
+    return at;
+}
+
+double TWmfPlayer::Y(double y) const
+{
+    double at = Viewport.Top + (y - State.Window.OrgY) * ScaleY();
+    Reached.Top = std::min(Reached.Top, at);
+    Reached.Bottom = std::max(Reached.Bottom, at);
+    return at;
+}
 
 // GDI's rectangles leave out their right and bottom edge; `inset` moves the path to the centre
 // of the outermost pixels for an outline.

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "LittleEndian.h"
+#include "MetafileFonts.h"
 
 #include "platform/Control.h"
 #include "platform/PictureArea.h"
@@ -28,6 +29,35 @@ public:
     // Draws a width x height picture of which only the `drawn` part is kept.
     TWmfPlayer(cairo_t* cr, const TLittleEndian& file, int objectCount, TWindow window, int width, int height,
                PictureArea::TPart drawn);
+
+    // Where the window lands, in picture pixels: the whole picture unless set otherwise.
+    struct TViewport {
+        double Left, Top, Width, Height;
+    };
+    void SetViewport(TViewport viewport) { Viewport = viewport; }
+
+    // The span of picture pixels that the coordinates played so far land on (the left and top
+    // above the right and bottom while none has).
+    struct TReach {
+        double Left, Top, Right, Bottom;
+    };
+    const TReach& Reach() const { return Reached; }
+
+    // What the metafile's bounds count. Playing it again, the work of the earlier plays counts too.
+    struct TWork {
+        int64_t BitmapPixels = 0;
+        int64_t StyledSteps = 0;
+        double TextPixels = 0;
+        size_t ClipWork = 0;
+    };
+    TWork Work() const { return {BitmapPixels, StyledSteps, TextPixels, ClipWork}; }
+    void ContinueWork(const TWork& done)
+    {
+        BitmapPixels = done.BitmapPixels;
+        StyledSteps = done.StyledSteps;
+        TextPixels = done.TextPixels;
+        ClipWork = done.ClipWork;
+    }
 
     // Plays the records from `offset` to META_EOF or the end of the file. A record that claims
     // more bytes than the file holds, or fewer than it needs, raises the file's damage error.
@@ -61,6 +91,8 @@ private:
         bool Italic = false;
         int Escapement = 0;  // tenths of a degree
         bool FixedPitch = false;
+        std::string Face;  // UTF-8
+        int Charset = MetafileFonts::DefaultCharset;
     };
     struct TOther {};  // palettes, pattern brushes: hold a slot, draw nothing
     using TObject = std::variant<TPen, TBrush, TFont, TRegion, TOther>;
@@ -122,11 +154,15 @@ private:
     void DrawPoly(const TRecord& r, bool closed);
     void DrawPolyPolygon(const TRecord& r);
     void DrawLineTo(const TRecord& r);
-    void SelectFont();
+    TFont ReadFont(const TRecord& r) const;
+    // Selects the font's first face at its size; gives all the faces its text is drawn with.
+    MetafileFonts::TChoice SelectFont();
     // Adds the glyph pixels of `sjis` at `height` pixels to the metafile's count; past its bound
     // the metafile is damaged.
     void CountGlyphPixels(const std::string& sjis, double height);
-    void DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect,
+    double LayOutRuns(const std::vector<MetafileFonts::TRun>& runs, const MetafileFonts::TChoice& choice,
+                      const std::vector<double>& spacing, std::vector<double>& starts);
+    void DrawText(const std::string& bytes, double x, double y, int options, const TRecord* rect,
                   const std::vector<double>& spacing = {});
     void TextOut(const TRecord& r);
     void ExtTextOut(const TRecord& r);
@@ -150,6 +186,8 @@ private:
     const TLittleEndian& In;
     int Width, Height;
     PictureArea::TPart Drawn;
+    TViewport Viewport;
+    mutable TReach Reached;  // widened by every coordinate mapped
     std::vector<std::optional<TObject>> Objects;
     TState State;
     std::vector<TState> Saved;

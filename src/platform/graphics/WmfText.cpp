@@ -1,4 +1,5 @@
-// Text output of the metafile player: Shift-JIS strings drawn with the Japanese Gothic fonts.
+// Text output of the metafile player: Shift-JIS strings, or a symbol font's bytes, drawn with
+// the faces MetafileFonts chooses for the logical font.
 #include "WmfPlayer.h"
 
 #include "CairoCanvas.h"
@@ -21,7 +22,6 @@ constexpr int TextAlignBaseline = 24;
 constexpr int EtoOpaque = 2;
 constexpr int EtoClipped = 4;
 constexpr double DefaultFontPixels = 12;
-constexpr int BoldWeight = 600;
 // Glyphs are rasterised whole: a damaged height must not ask for gigabyte-sized glyphs.
 constexpr double MaxFontPixels = 1024;
 // The most glyph pixels (characters times the square of their height) one metafile may show,
@@ -30,10 +30,14 @@ constexpr double MaxFontPixels = 1024;
 // minute and 1.4 GB.
 constexpr double MaxTextPixels = 16.0 * StoryBounds::PicturePixels;
 
-// Fonts named in a story's metafiles (MS Gothic and the like) are not here; the IPA Gothic
-// faces stand in, fixed or proportional as the font asks.
-constexpr const char* FixedFace = "IPAGothic";
-constexpr const char* ProportionalFace = "IPAPGothic";
+constexpr size_t LogFontFace = 18;  // bytes before the face name
+constexpr size_t LogFontFaceSize = 32;
+
+void SelectFace(cairo_t* cr, const MetafileFonts::TFace& face)
+{
+    cairo_select_font_face(cr, face.Family.c_str(), face.Italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                           face.Bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+}
 
 }  // namespace
 
@@ -72,11 +76,30 @@ void TWmfPlayer::ExtTextOut(const TRecord& r)
     DrawText(BytesParam(r, text, length), x, y, options, hasRect ? &rect : nullptr, dx);
 }
 
-void TWmfPlayer::SelectFont()
+// A LOGFONT: height, width, escapement, orientation and weight words, then the italic,
+// underline, strike-out, character set, precision, quality and pitch bytes and the face name,
+// which writers cut short after its terminating zero.
+TWmfPlayer::TFont TWmfPlayer::ReadFont(const TRecord& r) const
 {
-    cairo_select_font_face(Cr, State.Font.FixedPitch ? FixedFace : ProportionalFace,
-                           State.Font.Italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                           State.Font.Weight >= BoldWeight ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    TFont font;
+    font.Height = Param(r, 0);
+    font.Weight = Param(r, 4);
+    font.Italic = (Param(r, 5) & 0xFF) != 0;
+    font.Escapement = Param(r, 2);
+    font.FixedPitch = (Param(r, 8) >> 8 & 0x03) == 1;
+    font.Charset = Param(r, 6) >> 8 & 0xFF;
+    if (r.Words * 2 > LogFontFace) {
+        std::string face = In.Slice(r.Params + LogFontFace, std::min(r.Words * 2 - LogFontFace, LogFontFaceSize));
+        font.Face = Sjis::ToUtf8(face.substr(0, face.find('\0')));
+    }
+    return font;
+}
+
+MetafileFonts::TChoice TWmfPlayer::SelectFont()
+{
+    MetafileFonts::TChoice choice = MetafileFonts::Choose(
+        {State.Font.Face, State.Font.Charset, State.Font.Weight, State.Font.Italic, State.Font.FixedPitch});
+    SelectFace(Cr, choice.Faces.front());
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_NONE);  // GDI's text is unsmoothed
     cairo_set_font_options(Cr, options);
@@ -91,6 +114,7 @@ void TWmfPlayer::SelectFont()
         if (font.ascent + font.descent > 0)
             cairo_set_font_size(Cr, std::max(1.0, height * height / (font.ascent + font.descent)));
     }
+    return choice;
 }
 
 void TWmfPlayer::CountGlyphPixels(const std::string& sjis, double height)
@@ -103,30 +127,45 @@ void TWmfPlayer::CountGlyphPixels(const std::string& sjis, double height)
         In.Damaged();
 }
 
-void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect,
+// Where each run starts from the text's start (into `starts`), and how wide the whole text is.
+// With spacing given, each character starts where the spacing of the bytes before it puts it
+// (a double-byte character takes the spacing of both its bytes), and the text is as wide as
+// their sum.
+double TWmfPlayer::LayOutRuns(const std::vector<MetafileFonts::TRun>& runs, const MetafileFonts::TChoice& choice,
+                              const std::vector<double>& spacing, std::vector<double>& starts)
+{
+    double at = 0;
+    size_t byte = 0;
+    for (const MetafileFonts::TRun& run : runs) {
+        for (; !spacing.empty() && byte < run.FirstByte; ++byte)
+            at += spacing[byte] * ScaleX();
+        starts.push_back(at);
+        if (spacing.empty()) {
+            if (choice.Faces.size() > 1)
+                SelectFace(Cr, choice.Faces[run.Face]);
+            cairo_text_extents_t extents;
+            cairo_text_extents(Cr, run.Utf8.c_str(), &extents);
+            at += extents.x_advance;
+        }
+    }
+    for (; byte < spacing.size(); ++byte)
+        at += spacing[byte] * ScaleX();
+    if (choice.Faces.size() > 1)
+        SelectFace(Cr, choice.Faces.front());
+    return at;
+}
+
+void TWmfPlayer::DrawText(const std::string& bytes, double x, double y, int options, const TRecord* rect,
                           const std::vector<double>& spacing)
 {
-    std::string utf8 = Sjis::ToUtf8(sjis);
     cairo_save(Cr);
-    SelectFont();
+    MetafileFonts::TChoice choice = SelectFont();
     cairo_font_extents_t font;
     cairo_font_extents(Cr, &font);
-    CountGlyphPixels(sjis, font.ascent + font.descent);
-    cairo_text_extents_t extents;
-    cairo_text_extents(Cr, utf8.c_str(), &extents);
-    // With spacing given, each character starts where the spacing puts it (a double-byte
-    // character takes the spacing of both its bytes), and the text is as wide as their sum.
-    std::vector<std::pair<std::string, double>> cells;  // each character and where it starts
-    if (!spacing.empty()) {
-        double at = 0;
-        for (size_t i = 0; i < sjis.size();) {
-            size_t next = std::min(Sjis::NextChar(sjis, i), sjis.size());
-            cells.emplace_back(Sjis::ToUtf8(sjis.substr(i, next - i)), at);
-            for (; i < next; ++i)
-                at += spacing[i] * ScaleX();
-        }
-        extents.x_advance = at;
-    }
+    CountGlyphPixels(bytes, font.ascent + font.descent);
+    std::vector<MetafileFonts::TRun> runs = MetafileFonts::SplitRuns(bytes, choice, !spacing.empty());
+    std::vector<double> starts;
+    double width = LayOutRuns(runs, choice, spacing, starts);
 
     if (State.TextAlign & TextAlignUpdateCp) {
         x = State.CurX;
@@ -149,9 +188,9 @@ void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int optio
 
     double dx = 0, baseline = font.ascent;
     if ((State.TextAlign & TextAlignHorizontal) == TextAlignCenter)
-        dx = -extents.x_advance / 2;
+        dx = -width / 2;
     else if ((State.TextAlign & TextAlignHorizontal) == TextAlignRight)
-        dx = -extents.x_advance;
+        dx = -width;
     if ((State.TextAlign & TextAlignVertical) == TextAlignBaseline)
         baseline = 0;
     else if ((State.TextAlign & TextAlignVertical) == TextAlignBottom)
@@ -159,22 +198,20 @@ void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int optio
 
     if (State.OpaqueBackground) {
         SetSourceColour(Cr, State.BkColour);
-        cairo_rectangle(Cr, std::round(dx), std::round(baseline - font.ascent), std::round(extents.x_advance),
+        cairo_rectangle(Cr, std::round(dx), std::round(baseline - font.ascent), std::round(width),
                         std::round(font.ascent + font.descent));
         cairo_fill(Cr);
     }
     SetSourceColour(Cr, State.TextColour);
-    if (cells.empty()) {
-        cairo_move_to(Cr, std::round(dx), std::round(baseline));
-        cairo_show_text(Cr, utf8.c_str());
-    }
-    for (const auto& [text, at] : cells) {
-        cairo_move_to(Cr, std::round(dx + at), std::round(baseline));
-        cairo_show_text(Cr, text.c_str());
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (choice.Faces.size() > 1)
+            SelectFace(Cr, choice.Faces[runs[i].Face]);
+        cairo_move_to(Cr, std::round(dx + starts[i]), std::round(baseline));
+        cairo_show_text(Cr, runs[i].Utf8.c_str());
     }
     cairo_new_path(Cr);  // showing text leaves a current point the next figure must not start from
     cairo_restore(Cr);
 
     if (State.TextAlign & TextAlignUpdateCp)
-        State.CurX += extents.x_advance / ScaleX();
+        State.CurX += width / ScaleX();
 }

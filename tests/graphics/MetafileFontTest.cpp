@@ -1,0 +1,115 @@
+#include "PictureFiles.h"
+
+#include "platform/ShiftJis.h"
+#include "platform/graphics/GraphicFormats.h"
+#include "platform/graphics/MetafileFonts.h"
+
+#include <gtest/gtest.h>
+
+using namespace PictureFiles;
+using namespace MetafileFonts;
+
+namespace {
+
+constexpr TColor Backdrop = 0x444444;
+enum : uint16_t { SetBkMode = 0x0102, SelectObject = 0x012D, CreateFont = 0x02FB, TextOut = 0x0521 };
+
+// A CREATEFONTINDIRECT record's words: height, width, escapement, orientation, weight, then the
+// italic, underline, strike-out, character set, precision, quality and pitch bytes and the face.
+std::vector<int> Font(const std::string& face, int charset, int height = -24)
+{
+    std::vector<int> words{height, 0, 0, 0, 400, 0, charset << 8, 0, 0};
+    std::string name = face;
+    name.resize(32, '\0');
+    for (size_t i = 0; i < name.size(); i += 2)
+        words.push_back(static_cast<unsigned char>(name[i]) | static_cast<unsigned char>(name[i + 1]) << 8);
+    return words;
+}
+
+// The pixels of `text` (metafile bytes) drawn in black on the backdrop in that font.
+std::vector<uint32_t> Draw(const std::vector<int>& font, const std::string& text)
+{
+    std::string wmf = Wmf(
+        60, 40, 96, 1, {{CreateFont, font}, {SelectObject, {0}}, {SetBkMode, {1}}, {TextOut, WmfTextOut(8, 4, text)}});
+    return LoadGraphic("wmf", wmf, Backdrop)->Render().Pixels;
+}
+
+int Inked(const std::vector<uint32_t>& pixels)
+{
+    return static_cast<int>(std::count(pixels.begin(), pixels.end(), 0u));
+}
+
+}  // namespace
+
+TEST(MetafileFonts, SymbolBytesAreTheAdobeSymbolEncoding)
+{
+    EXPECT_EQ(SymbolCharacter('D'), U'Δ');
+    EXPECT_EQ(SymbolCharacter('a'), U'α');
+    EXPECT_EQ(SymbolCharacter('r'), U'ρ');
+    EXPECT_EQ(SymbolCharacter(0xB3), U'≥');
+    EXPECT_EQ(SymbolCharacter('+'), U'+');
+    EXPECT_EQ(SymbolCharacter(0xFE), U'\u23AD') << "the last code: the table is whole";
+    EXPECT_EQ(SymbolCharacter(0x80), 0u) << "unassigned codes draw nothing";
+
+    // A Symbol font's bytes are single characters even where Shift-JIS would pair them.
+    TChoice symbol = Choose({"Symbol", 2});
+    std::vector<TRun> runs = SplitRuns("\x81\x44", symbol, false);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Utf8, "Δ");
+    EXPECT_EQ(runs[0].FirstByte, 1u);
+    EXPECT_TRUE(Choose({"", SymbolCharset}).Symbol) << "the character set alone names a symbol font";
+    EXPECT_FALSE(Choose({"WINGDINGS 2", SymbolCharset}).Symbol);
+}
+
+TEST(MetafileFonts, SymbolTextDrawsTheGreekLetterItsByteStandsFor)
+{
+    std::vector<uint32_t> symbolD = Draw(Font("Symbol", SymbolCharset), "D");
+    std::vector<uint32_t> delta = Draw(Font("Times New Roman", 0), Sjis::FromUtf8("Δ"));
+    std::vector<uint32_t> latinD = Draw(Font("Times New Roman", 0), "D");
+    EXPECT_GT(Inked(symbolD), 20);
+    EXPECT_EQ(symbolD, delta);
+    EXPECT_NE(symbolD, latinD);
+}
+
+TEST(MetafileFonts, WindowsLatinFacesAreTheirMetricCompatibleLiberationFaces)
+{
+    TChoice arial = Choose({"Arial", 0, 700, true, false});
+    ASSERT_EQ(arial.Faces.size(), 2u);
+    EXPECT_EQ(arial.Faces[0].Family, "Liberation Sans");
+    EXPECT_TRUE(arial.Faces[0].Bold && arial.Faces[0].Italic);
+    EXPECT_TRUE(InstalledFile(arial.Faces[0]).ends_with("/LiberationSans-BoldItalic.ttf"));
+    EXPECT_EQ(arial.Faces[1].Family, "IPAPGothic") << "Japanese text falls back to the Gothic face";
+
+    EXPECT_EQ(Choose({"times new roman"}).Faces[0].Family, "Liberation Serif") << "names ignore letter case";
+    EXPECT_EQ(Choose({"Courier New"}).Faces[0].Family, "Liberation Mono");
+    EXPECT_TRUE(Choose({"Arial", 0, 600}).Faces[0].Bold) << "semibold and heavier draw bold";
+    EXPECT_FALSE(Choose({"Arial", 0, 599}).Faces[0].Bold);
+
+    // Faces we do not know, the Japanese ones among them, draw as they always have.
+    for (const char* face : {"ＭＳ 明朝", "MS Gothic", "Garamond", ""}) {
+        TChoice other = Choose({face, 128, 400, false, true});
+        ASSERT_EQ(other.Faces.size(), 1u) << face;
+        EXPECT_EQ(other.Faces[0].Family, "IPAGothic") << face;
+        EXPECT_FALSE(other.Symbol) << face;
+    }
+    EXPECT_EQ(InstalledFile({"No Such Face"}), "") << "fontconfig's stand-in is not that face";
+}
+
+TEST(MetafileFonts, JapaneseTextInALatinFaceIsDrawnWithTheJapaneseFace)
+{
+    std::string text = Sjis::FromUtf8("Ab表示");
+    std::vector<TRun> runs = SplitRuns(text, Choose({"Times New Roman"}), false);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].Utf8, "Ab");
+    EXPECT_EQ(runs[0].Face, 0u);
+    EXPECT_EQ(runs[1].Utf8, "表示");
+    EXPECT_EQ(runs[1].Face, 1u);
+    EXPECT_EQ(runs[1].FirstByte, 2u);
+
+    // The same glyphs as in the Japanese face, wherever the Latin face's baseline puts them.
+    std::string kanji = Sjis::FromUtf8("表示");
+    int latin = Inked(Draw(Font("Times New Roman", 0), kanji));
+    int gothic = Inked(Draw(Font(Sjis::FromUtf8("ＭＳ Ｐゴシック"), 128), kanji));
+    EXPECT_GT(gothic, 60);
+    EXPECT_EQ(latin, gothic);
+}
