@@ -110,6 +110,15 @@ void Pictures()
     Seed("jpg", "progressive.jpg", Jpeg(small, false, true));
     Seed("jpg", "grey.jpg", Jpeg(small, true, false, 50));
     Seed("bmp", "gradient.bmp", Bitmap(small));
+    std::vector<uint32_t> raw(16 * 4);
+    for (size_t i = 0; i < raw.size(); ++i)
+        raw[i] = uint32_t(i * 0x01020305);
+    Seed("bmp", "masks-231.bmp", BitfieldBitmap(16, 4, 16, {0x30, 0x0E, 0x01}, raw));
+    Seed("bmp", "masks-v5.bmp", BitfieldBitmap(16, 4, 32, {0xFF, 0xFF00, 0xFF000000, 0xFF0000}, raw, 124, true));
+    std::vector<uint8_t> indices(16 * 4);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = uint8_t(i * 5);
+    Seed("bmp", "short-palette.bmp", PaletteBitmap(16, 4, 8, {0xFF0000, 0x00FF00, 0x0000FF}, indices, 4));
 
     std::vector<uint32_t> argb(16 * 16);
     for (size_t i = 0; i < argb.size(); ++i)

@@ -1,5 +1,7 @@
 #include "SdlPicture.h"
 
+#include "BitfieldBitmap.h"
+#include "DibPalette.h"
 #include "IconDirectory.h"
 #include "PictureLimits.h"
 #include "SharedLibrary.h"
@@ -10,6 +12,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -82,6 +85,33 @@ TSurface Decode(const std::string& file, TLoader loader)
     return TSurface(SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_ARGB8888, 0));
 }
 
+// A copy of a bitmap file whose palette lists fewer colours than its pixels index, completed with
+// black: SDL refuses such a file, the old platform drew it. Nothing when there is nothing to
+// complete, or the pixels begin inside the palette.
+std::optional<std::string> WithFullPalette(std::string file)
+{
+    constexpr size_t FileHeaderSize = 14, PixelsAtField = 10;
+    std::optional<DibPalette::TInsertion> insertion = DibPalette::Complete(file, FileHeaderSize);
+    if (!insertion)
+        return std::nullopt;
+    uint32_t pixelsAt = static_cast<uint32_t>(ReadInt32(file, PixelsAtField));
+    if (pixelsAt < insertion->At || pixelsAt > UINT32_MAX - insertion->Bytes)
+        return std::nullopt;
+    pixelsAt += static_cast<uint32_t>(insertion->Bytes);
+    for (size_t i = 0; i < 4; ++i)
+        file[PixelsAtField + i] = static_cast<char>(pixelsAt >> (8 * i));
+    return file;
+}
+
+TSurface DecodeBitmap(const std::string& file)
+{
+    if (TSurface surface = Decode(file, SdlImage().LoadBmp))
+        return surface;
+    if (std::optional<std::string> full = WithFullPalette(file))
+        return Decode(*full, SdlImage().LoadBmp);
+    return nullptr;
+}
+
 uint32_t Blend(uint32_t argb, uint32_t backdrop)
 {
     uint32_t a = argb >> 24;
@@ -152,10 +182,11 @@ std::shared_ptr<TGraphic> LoadBitmapPicture(const std::string& file)
     // SDL_image goes by the contents; the extension promised a bitmap and nothing else.
     if (file.compare(0, 2, "BM") != 0 || !BitmapSizeAllowed(file))
         throw InvalidBitmapError();
-    TSurface surface = Decode(file, SdlImage().LoadBmp);
-    if (!surface)
-        throw InvalidBitmapError();
-    return std::make_shared<TBitmapGraphic>(Pixels(surface.get(), false, 0));
+    if (TSurface surface = DecodeBitmap(file))
+        return std::make_shared<TBitmapGraphic>(Pixels(surface.get(), false, 0));
+    if (std::optional<TRgbImage> image = BitfieldBitmap::Decode(file))  // masks SDL has no format for
+        return std::make_shared<TBitmapGraphic>(std::move(*image));
+    throw InvalidBitmapError();
 }
 
 std::shared_ptr<TGraphic> LoadIconPicture(const std::string& file, TColor backdrop)

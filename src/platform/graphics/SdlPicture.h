@@ -8,7 +8,8 @@
 #include <string>
 
 // A bitmap is opaque: an alpha channel in a 32-bit file is ignored, as a plain blit ignores it.
-// Raises "ビットマップが無効です" for a file that does not decode.
+// Bit-field masks SDL has no format for and palette indices past the palette (drawn black) show
+// as the old platform showed them. Raises "ビットマップが無効です" for a file that does not decode.
 std::shared_ptr<TGraphic> LoadBitmapPicture(const std::string& file);
 
 // An icon shows its largest image (see IconDirectory), bitmap or PNG. The pixels it leaves out
