@@ -137,6 +137,14 @@ std::string PaletteBitmap(int width, int height, int bitCount, const std::vector
     return b.Data + info + rows;
 }
 
+std::string PaletteIconImage(int width, int height, int bitCount, const std::vector<uint32_t>& palette,
+                             const std::vector<uint8_t>& indices, const std::vector<bool>& masked)
+{
+    std::vector<uint8_t> mask(masked.begin(), masked.end());
+    return InfoHeader(width, height * 2, bitCount, palette.size()) + Palette(palette) +
+           PackedRows(width, height, bitCount, indices) + PackedRows(width, height, 1, mask);
+}
+
 std::string IconImage(int width, int height, const std::vector<uint32_t>& argb, const std::vector<bool>* masked)
 {
     int maskRow = (width + 31) / 32 * 4;

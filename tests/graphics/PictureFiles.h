@@ -26,6 +26,10 @@ std::string BitfieldBitmap(int width, int height, int bitCount, const TMasks& ma
 // given) and these indices row by row from the top; `gap` bytes lie between palette and pixels.
 std::string PaletteBitmap(int width, int height, int bitCount, const std::vector<uint32_t>& palette,
                           const std::vector<uint8_t>& indices, size_t gap = 0);
+// An icon image of 1 to 8 bits a pixel: palette entries as stored (0xXXRRGGBB, XX the reserved
+// byte), indices row by row from the top, and the AND mask's set pixels.
+std::string PaletteIconImage(int width, int height, int bitCount, const std::vector<uint32_t>& palette,
+                             const std::vector<uint8_t>& indices, const std::vector<bool>& masked);
 // A 32-bit icon image (header, colours, mask); `argb` is 0xAARRGGBB row by row from the top.
 // The AND mask marks the fully transparent pixels, as icon editors write it, or those `masked`
 // names when given.

@@ -71,7 +71,7 @@ TEST(IconPicture, MaskedPixelsShowTheBackdrop)
     EXPECT_EQ(p[3], 0x0000FFu);
 }
 
-TEST(IconPicture, ShowsTheLargestImageItCanDecode)
+TEST(IconPicture, ShowsTheNearestImageItCanDecode)
 {
     std::string small = IconImage(2, 2, std::vector<uint32_t>(4, 0xFF0000FF));
     std::string large = IconImage(4, 3, std::vector<uint32_t>(12, 0xFF00FF00));
@@ -128,6 +128,29 @@ TEST(IconPicture, AlphaChannelsBlendOverTheBackdropAndPngImagesShow)
     std::string damaged = png.substr(0, 40);
     EXPECT_EQ(LoadGraphic("ico", IconFile({IconImage(2, 2, argb), damaged}), Backdrop)->Width(), 2);
     EXPECT_EQ(LoadError("ico", IconFile({damaged})), "アイコンが無効です");
+}
+
+TEST(IconPicture, ShowsThe32x32ImageOfMostColoursOrElseTheNearestSize)
+{
+    auto image = [](int side, uint32_t argb) {
+        return IconImage(side, side, std::vector<uint32_t>(size_t(side * side), argb));
+    };
+    auto shown = [](const std::vector<std::string>& images) {
+        auto graphic = LoadGraphic("ico", IconFile(images), Backdrop);
+        return std::vector<uint32_t>{uint32_t(graphic->Width()), uint32_t(graphic->Height()),
+                                     graphic->Render().Pixels[0]};
+    };
+    std::vector<uint32_t> red(64 * 64, 0xFFFF0000);
+    std::string palette32 =
+        PaletteIconImage(32, 32, 8, {0x0000FF}, std::vector<uint8_t>(32 * 32, 0), std::vector<bool>(32 * 32, false));
+    EXPECT_EQ(shown({image(16, 0xFFFF0000), palette32, image(32, 0xFF00FF00), image(48, 0xFFFF0000), Png(64, 64, red)}),
+              (std::vector<uint32_t>{32, 32, 0x00FF00}));
+    // With no 32 x 32 image: 24 and 40 are as near, the larger shows.
+    EXPECT_EQ(shown({image(24, 0xFFFF0000), image(40, 0xFF00FF00), image(16, 0xFFFF0000)}),
+              (std::vector<uint32_t>{40, 40, 0x00FF00}));
+    // A PNG image is a candidate like any other.
+    std::vector<uint32_t> green(32 * 32, 0xFF00FF00);
+    EXPECT_EQ(shown({image(48, 0xFFFF0000), Png(32, 32, green)}), (std::vector<uint32_t>{32, 32, 0x00FF00}));
 }
 
 TEST(BitmapAndIconPicture, DamagedFilesGiveTheirFormatsErrorText)

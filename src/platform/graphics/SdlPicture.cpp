@@ -191,11 +191,11 @@ std::shared_ptr<TGraphic> LoadBitmapPicture(const std::string& file)
 
 std::shared_ptr<TGraphic> LoadIconPicture(const std::string& file, TColor backdrop)
 {
-    std::optional<std::string> image = IconDirectory::LargestImage(file, true);
+    std::optional<std::string> image = IconDirectory::ShownImage(file, true);
     if (image && IconDirectory::IsPng(*image)) {
         if (TSurface png = Decode(*image, SdlImage().LoadPng))
             return std::make_shared<TBitmapGraphic>(Pixels(png.get(), true, backdrop));
-        image = IconDirectory::LargestImage(file, false);  // a damaged PNG leaves the bitmap sizes
+        image = IconDirectory::ShownImage(file, false);  // a damaged PNG leaves the bitmap sizes
     }
     if (!image)
         throw InvalidIconError();
