@@ -124,6 +124,14 @@ void Pictures()
     for (size_t i = 0; i < argb.size(); ++i)
         argb[i] = (i % 3 == 0 ? 0x00000000u : 0xFF000000u) | uint32_t(i * 0x010203);
     Seed("ico", "masked.ico", Icon(16, 16, argb));
+    std::vector<bool> masked(32 * 32);
+    for (size_t i = 0; i < masked.size(); ++i)
+        masked[i] = i % 5 == 0;
+    Seed("ico", "palette-sizes.ico",
+         IconFile({PaletteIconImage(32, 32, 4, {0, 0xFFFFFFFF, 0x00FF00}, std::vector<uint8_t>(32 * 32, 3), masked),
+                   PaletteIconImage(16, 16, 1, {0, 0xFFFFFF}, std::vector<uint8_t>(16 * 16, 1),
+                                    std::vector<bool>(16 * 16, true)),
+                   Png(48, 48, std::vector<uint32_t>(48 * 48, 0x80FF0000))}));
     Seed("ico", "sizes.ico",
          IconFile({IconImage(2, 2, std::vector<uint32_t>(4, 0xFF0000FF)), Png(4, 4, argb),
                    IconImage(4, 3, std::vector<uint32_t>(12, 0x8000FF00))}));

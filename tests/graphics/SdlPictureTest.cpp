@@ -103,13 +103,14 @@ TEST(IconPicture, AlphaChannelsBlendOverTheBackdropAndPngImagesShow)
         EXPECT_EQ(p[2], Backdrop);
         EXPECT_EQ(p[3], over(argb[3]));
     }
-    // An alpha channel of all zeros carries nothing: the mask alone decides.
-    std::vector<bool> second{false, true, false, false};
+    // An alpha channel of all zeros carries nothing: the mask alone decides (a masked colour is
+    // XORed onto the backdrop, see MaskedColoursAreXoredOntoTheBackdrop).
+    std::vector<bool> second{false, true, true, false};
     std::vector<uint32_t> noAlpha =
-        LoadGraphic("ico", IconFile({IconImage(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0x123456}, &second)}), Backdrop)
+        LoadGraphic("ico", IconFile({IconImage(2, 2, {0xFF0000, 0x000000, 0x0000FF, 0x123456}, &second)}), Backdrop)
             ->Render()
             .Pixels;
-    EXPECT_EQ(noAlpha, (std::vector<uint32_t>{0xFF0000, Backdrop, 0x0000FF, 0x123456}));
+    EXPECT_EQ(noAlpha, (std::vector<uint32_t>{0xFF0000, Backdrop, Backdrop ^ 0x0000FF, 0x123456}));
 
     // A PNG image, the largest, blends by its alpha; without the bitmap sizes it shows all the same.
     std::vector<uint32_t> large(9, 0xFF00FF00);
@@ -151,6 +152,26 @@ TEST(IconPicture, ShowsThe32x32ImageOfMostColoursOrElseTheNearestSize)
     // A PNG image is a candidate like any other.
     std::vector<uint32_t> green(32 * 32, 0xFF00FF00);
     EXPECT_EQ(shown({image(48, 0xFFFF0000), Png(32, 32, green)}), (std::vector<uint32_t>{32, 32, 0x00FF00}));
+}
+
+TEST(IconPicture, MaskedColoursAreXoredOntoTheBackdrop)
+{
+    // Where the mask is set a black colour lets the backdrop through and a white one inverts it;
+    // a palette's reserved byte (0xFF here, as some editors write it) changes nothing.
+    std::vector<bool> masked{true, true, false, false};
+    std::string mono = PaletteIconImage(2, 2, 1, {0x00000000, 0xFFFFFFFF}, {1, 0, 1, 0}, masked);
+    EXPECT_EQ(LoadGraphic("ico", IconFile({mono}), Backdrop)->Render().Pixels,
+              (std::vector<uint32_t>{0xBBBBBB, Backdrop, 0xFFFFFF, 0x000000}));
+    std::string colour = PaletteIconImage(2, 2, 8, {0x0000FF, 0x00FF00}, {0, 1, 0, 1}, masked);
+    EXPECT_EQ(LoadGraphic("ico", IconFile({colour}), Backdrop)->Render().Pixels,
+              (std::vector<uint32_t>{Backdrop ^ 0x0000FF, Backdrop ^ 0x00FF00, 0x0000FF, 0x00FF00}));
+}
+
+TEST(IconPicture, PaletteIndicesPastThePaletteDrawBlack)
+{
+    std::string image = PaletteIconImage(4, 1, 4, {0xFF0000, 0x00FF00}, {0, 1, 5, 15}, std::vector<bool>(4, false));
+    EXPECT_EQ(LoadGraphic("ico", IconFile({image}), Backdrop)->Render().Pixels,
+              (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0, 0}));
 }
 
 TEST(BitmapAndIconPicture, DamagedFilesGiveTheirFormatsErrorText)

@@ -1,5 +1,6 @@
 #include "IconDirectory.h"
 
+#include "DibPalette.h"
 #include "LittleEndian.h"
 #include "PictureLimits.h"
 #include "platform/Errors.h"
@@ -105,7 +106,10 @@ std::optional<std::string> ShownImage(const std::string& file, bool withPng)
         uint32_t offset = DirectorySize + EntrySize;
         for (int i = 0; i < 4; ++i)
             single += static_cast<char>(offset >> (8 * i));
-        return single + in.Slice(best->DataOffset, best->DataSize);
+        single += in.Slice(best->DataOffset, best->DataSize);
+        // SDL_image would read colours the palette never set.
+        DibPalette::Complete(single, DirectorySize + EntrySize);
+        return single;
     } catch (const EInvalidGraphic&) {
         return std::nullopt;
     }

@@ -12,9 +12,9 @@
 // as the old platform showed them. Raises "ビットマップが無効です" for a file that does not decode.
 std::shared_ptr<TGraphic> LoadBitmapPicture(const std::string& file);
 
-// An icon shows the image the picture control picks (see IconDirectory), bitmap or PNG. The
-// pixels it leaves out show `backdrop` (the colour of what the picture lies on), as an icon is
-// drawn over its parent's background: a PNG image and a 32-bit image with an alpha channel blend
-// over it by their alpha, other images take their transparency from the AND mask. Raises
-// "アイコンが無効です" for a file that does not decode.
+// An icon shows the image the picture control picks (see IconDirectory), bitmap or PNG, drawn
+// over `backdrop` (the colour of what the picture lies on), as an icon is drawn over its parent's
+// background: a PNG image and a 32-bit image with an alpha channel blend over it by their alpha,
+// other images go by their AND mask, which lets the backdrop through a black colour and inverts
+// it under a white one (XOR). Raises "アイコンが無効です" for a file that does not decode.
 std::shared_ptr<TGraphic> LoadIconPicture(const std::string& file, TColor backdrop);
