@@ -67,6 +67,13 @@ TEST(BitmapPicture, BitfieldMasksSdlHasNoFormatForWidenAsItsOwnFormatsDo)
               (std::vector<uint32_t>(3, 0x563412)));
 }
 
+TEST(BitmapPicture, AlphaBitfieldsBitmapsGoByTheirOwnMasks)
+{
+    std::string bitmap = BitfieldBitmap(2, 1, 32, {0xFF00, 0xFF0000, 0xFF, 0xFF000000}, {0x80123456, 0x00ABCDEF}, 56);
+    bitmap[30] = 6;  // BI_ALPHABITFIELDS: the same masks, the alpha mask among them
+    EXPECT_EQ(Shown(bitmap), (std::vector<uint32_t>{0x341256, 0xCDABEF}));
+}
+
 TEST(BitmapPicture, BitfieldMasksThatOverlapOrHaveGapsAreRefused)
 {
     std::vector<uint32_t> pixels{0x1234, 0x5678};

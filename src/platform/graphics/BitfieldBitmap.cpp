@@ -11,8 +11,10 @@ namespace {
 
 constexpr size_t FileHeaderSize = 14;
 constexpr size_t MasksAt = FileHeaderSize + 40;  // after the first 40 bytes of the info header
+constexpr uint32_t CompressionAt = 30;
 constexpr uint32_t BiBitfields = 3;
-constexpr uint32_t Os2HeaderSize = 64;  // where compression 3 means Huffman coding instead
+constexpr uint32_t BiAlphaBitfields = 6;  // the same with an alpha mask after the colour masks
+constexpr uint32_t Os2HeaderSize = 64;    // where compression 3 means Huffman coding instead
 
 struct TChannel {
     uint32_t Mask = 0;
@@ -59,7 +61,9 @@ struct TLayout {
 std::optional<TLayout> ReadLayout(const TLittleEndian& in)
 {
     uint32_t headerSize = in.U32(FileHeaderSize);
-    if (headerSize < 40 || headerSize == Os2HeaderSize || in.U32(30) != BiBitfields)
+    uint32_t compression = in.U32(CompressionAt);
+    if (headerSize < 40 || headerSize == Os2HeaderSize ||
+        (compression != BiBitfields && compression != BiAlphaBitfields))
         return std::nullopt;
     TLayout l;
     int64_t width = in.I32(18), height = in.I32(22);
@@ -100,6 +104,12 @@ TRgbImage Pixels(const TLittleEndian& in, const TLayout& l)
 struct EDamaged {};
 
 }  // namespace
+
+bool SdlIgnoresMasks(const std::string& file)
+{
+    return file.size() >= CompressionAt + 4 &&
+           TLittleEndian(file, [] { throw EDamaged(); }).U32(CompressionAt) == BiAlphaBitfields;
+}
 
 std::optional<TRgbImage> Decode(const std::string& file)
 {

@@ -239,6 +239,9 @@ std::shared_ptr<TGraphic> LoadBitmapPicture(const std::string& file)
     // SDL_image goes by the contents; the extension promised a bitmap and nothing else.
     if (file.compare(0, 2, "BM") != 0 || !BitmapSizeAllowed(file))
         throw InvalidBitmapError();
+    if (BitfieldBitmap::SdlIgnoresMasks(file))  // it would read the alpha byte as red
+        if (std::optional<TRgbImage> image = BitfieldBitmap::Decode(file))
+            return std::make_shared<TBitmapGraphic>(std::move(*image));
     if (TSurface surface = DecodeBitmap(file))
         return std::make_shared<TBitmapGraphic>(Pixels(surface.get(), TDrawing::Opaque, 0));
     if (std::optional<TRgbImage> image = BitfieldBitmap::Decode(file))  // masks SDL has no format for
