@@ -93,4 +93,8 @@ TEST(BitmapPicture, PaletteIndicesPastThePaletteDrawBlack)
     EXPECT_EQ(Shown(PaletteBitmap(2, 2, 4, {0x123456, 0x0000FF, 0xFFFFFF}, {2, 3, 15, 1})),
               (std::vector<uint32_t>{0xFFFFFF, 0, 0, 0x0000FF}));
     EXPECT_EQ(Shown(PaletteBitmap(2, 1, 1, {0xABCDEF}, {1, 0})), (std::vector<uint32_t>{0, 0xABCDEF}));
+    // Pixels said to begin inside the palette are read from there.
+    std::string early = PaletteBitmap(4, 1, 8, {0x000001, 0xFF0000}, {0, 0, 0, 0});
+    early[10] = 14 + 40 + 4;  // the second colour's bytes: 0, 0, 0xFF, 0
+    EXPECT_EQ(Shown(early), (std::vector<uint32_t>{0x000001, 0x000001, 0, 0x000001}));
 }

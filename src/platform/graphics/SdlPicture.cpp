@@ -86,21 +86,25 @@ TSurface Decode(const std::string& file, TLoader loader)
 }
 
 // A copy of a bitmap file whose palette lists fewer colours than its pixels index, completed with
-// black: SDL refuses such a file, the old platform drew it. Nothing when there is nothing to
-// complete, or the pixels begin inside the palette.
-std::optional<std::string> WithFullPalette(std::string file)
+// black: SDL refuses such a file, the old platform drew it. The pixels, taken from where the file
+// says they begin (even inside the palette), follow the completed palette. Nothing when there is
+// nothing to complete.
+std::optional<std::string> WithFullPalette(const std::string& file)
 {
     constexpr size_t FileHeaderSize = 14, PixelsAtField = 10;
-    std::optional<DibPalette::TInsertion> insertion = DibPalette::Complete(file, FileHeaderSize);
+    std::string full = file;
+    std::optional<DibPalette::TInsertion> insertion = DibPalette::Complete(full, FileHeaderSize);
     if (!insertion)
         return std::nullopt;
-    uint32_t pixelsAt = static_cast<uint32_t>(ReadInt32(file, PixelsAtField));
-    if (pixelsAt < insertion->At || pixelsAt > UINT32_MAX - insertion->Bytes)
+    size_t pixelsAt = static_cast<uint32_t>(ReadInt32(file, PixelsAtField));
+    if (pixelsAt > file.size())
         return std::nullopt;
-    pixelsAt += static_cast<uint32_t>(insertion->Bytes);
+    size_t paletteEnd = insertion->At + insertion->Bytes;
+    full.resize(paletteEnd);
+    full.append(file, pixelsAt);
     for (size_t i = 0; i < 4; ++i)
-        file[PixelsAtField + i] = static_cast<char>(pixelsAt >> (8 * i));
-    return file;
+        full[PixelsAtField + i] = static_cast<char>(paletteEnd >> (8 * i));
+    return full;
 }
 
 TSurface DecodeBitmap(const std::string& file)
