@@ -110,11 +110,28 @@ void Pictures()
     Seed("jpg", "progressive.jpg", Jpeg(small, false, true));
     Seed("jpg", "grey.jpg", Jpeg(small, true, false, 50));
     Seed("bmp", "gradient.bmp", Bitmap(small));
+    std::vector<uint32_t> raw(16 * 4);
+    for (size_t i = 0; i < raw.size(); ++i)
+        raw[i] = uint32_t(i * 0x01020305);
+    Seed("bmp", "masks-231.bmp", BitfieldBitmap(16, 4, 16, {0x30, 0x0E, 0x01}, raw));
+    Seed("bmp", "masks-v5.bmp", BitfieldBitmap(16, 4, 32, {0xFF, 0xFF00, 0xFF000000, 0xFF0000}, raw, 124, true));
+    std::vector<uint8_t> indices(16 * 4);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = uint8_t(i * 5);
+    Seed("bmp", "short-palette.bmp", PaletteBitmap(16, 4, 8, {0xFF0000, 0x00FF00, 0x0000FF}, indices, 4));
 
     std::vector<uint32_t> argb(16 * 16);
     for (size_t i = 0; i < argb.size(); ++i)
         argb[i] = (i % 3 == 0 ? 0x00000000u : 0xFF000000u) | uint32_t(i * 0x010203);
     Seed("ico", "masked.ico", Icon(16, 16, argb));
+    std::vector<bool> masked(32 * 32);
+    for (size_t i = 0; i < masked.size(); ++i)
+        masked[i] = i % 5 == 0;
+    Seed("ico", "palette-sizes.ico",
+         IconFile({PaletteIconImage(32, 32, 4, {0, 0xFFFFFFFF, 0x00FF00}, std::vector<uint8_t>(32 * 32, 3), masked),
+                   PaletteIconImage(16, 16, 1, {0, 0xFFFFFF}, std::vector<uint8_t>(16 * 16, 1),
+                                    std::vector<bool>(16 * 16, true)),
+                   Png(48, 48, std::vector<uint32_t>(48 * 48, 0x80FF0000))}));
     Seed("ico", "sizes.ico",
          IconFile({IconImage(2, 2, std::vector<uint32_t>(4, 0xFF0000FF)), Png(4, 4, argb),
                    IconImage(4, 3, std::vector<uint32_t>(12, 0x8000FF00))}));

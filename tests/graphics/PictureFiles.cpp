@@ -61,6 +61,90 @@ std::string Bitmap(const TRgbImage& image)
     return b.Data;
 }
 
+std::string BitfieldBitmap(int width, int height, int bitCount, const TMasks& masks,
+                           const std::vector<uint32_t>& pixels, uint32_t headerSize, bool topDown)
+{
+    uint32_t masksSize = headerSize >= 52 ? 0 : 12;  // after a 40-byte header, the three colour masks
+    uint32_t pixelsAt = 14 + headerSize + masksSize;
+    size_t rowBytes = (static_cast<size_t>(width) * static_cast<size_t>(bitCount) + 31) / 32 * 4;
+    TBytes b;
+    b.Raw("BM").U32(static_cast<uint32_t>(pixelsAt + rowBytes * static_cast<size_t>(height))).U32(0).U32(pixelsAt);
+    b.U32(headerSize).U32(static_cast<uint32_t>(width)).U32(static_cast<uint32_t>(topDown ? -height : height));
+    b.U16(1).U16(bitCount).U32(3).U32(0).U32(2835).U32(2835).U32(0).U32(0);
+    b.U32(masks.Red).U32(masks.Green).U32(masks.Blue);
+    if (headerSize >= 56)
+        b.U32(masks.Alpha);
+    b.Raw(std::string(headerSize > 56 ? headerSize - 56 : 0, '\0'));
+    for (int row = 0; row < height; ++row) {
+        int y = topDown ? row : height - 1 - row;
+        std::string line;
+        for (int x = 0; x < width; ++x) {
+            uint32_t p = pixels[static_cast<size_t>(y * width + x)];
+            for (int i = 0; i < bitCount / 8; ++i)
+                line += static_cast<char>(p >> (8 * i));
+        }
+        line.resize(rowBytes, '\0');
+        b.Raw(line);
+    }
+    return b.Data;
+}
+
+namespace {
+
+// Rows of indices packed `bitCount` to a pixel, bottom-up, each padded to four bytes.
+std::string PackedRows(int width, int height, int bitCount, const std::vector<uint8_t>& indices)
+{
+    size_t rowBytes = (static_cast<size_t>(width) * static_cast<size_t>(bitCount) + 31) / 32 * 4;
+    std::string rows;
+    for (int y = height - 1; y >= 0; --y) {
+        std::string row(rowBytes, '\0');
+        for (int x = 0; x < width; ++x) {
+            size_t bit = static_cast<size_t>(x * bitCount);
+            int shift = 8 - bitCount - static_cast<int>(bit % 8);
+            row[bit / 8] = static_cast<char>(row[bit / 8] | indices[static_cast<size_t>(y * width + x)] << shift);
+        }
+        rows += row;
+    }
+    return rows;
+}
+
+std::string InfoHeader(int width, int height, int bitCount, size_t colours)
+{
+    TBytes b;
+    b.U32(40).U32(static_cast<uint32_t>(width)).U32(static_cast<uint32_t>(height)).U16(1).U16(bitCount);
+    b.U32(0).U32(0).U32(2835).U32(2835).U32(static_cast<uint32_t>(colours)).U32(0);
+    return b.Data;
+}
+
+std::string Palette(const std::vector<uint32_t>& palette)
+{
+    TBytes b;
+    for (uint32_t colour : palette)
+        b.U32(colour);
+    return b.Data;
+}
+
+}  // namespace
+
+std::string PaletteBitmap(int width, int height, int bitCount, const std::vector<uint32_t>& palette,
+                          const std::vector<uint8_t>& indices, size_t gap)
+{
+    std::string info = InfoHeader(width, height, bitCount, palette.size()) + Palette(palette) + std::string(gap, '\0');
+    std::string rows = PackedRows(width, height, bitCount, indices);
+    TBytes b;
+    b.Raw("BM").U32(static_cast<uint32_t>(14 + info.size() + rows.size())).U32(0);
+    b.U32(static_cast<uint32_t>(14 + info.size()));
+    return b.Data + info + rows;
+}
+
+std::string PaletteIconImage(int width, int height, int bitCount, const std::vector<uint32_t>& palette,
+                             const std::vector<uint8_t>& indices, const std::vector<bool>& masked)
+{
+    std::vector<uint8_t> mask(masked.begin(), masked.end());
+    return InfoHeader(width, height * 2, bitCount, palette.size()) + Palette(palette) +
+           PackedRows(width, height, bitCount, indices) + PackedRows(width, height, 1, mask);
+}
+
 std::string IconImage(int width, int height, const std::vector<uint32_t>& argb, const std::vector<bool>* masked)
 {
     int maskRow = (width + 31) / 32 * 4;

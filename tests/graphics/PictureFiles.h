@@ -14,6 +14,22 @@ std::string TestImage(const std::string& name);  // a file of the JPEG library's
 
 // A 24-bit bottom-up Windows bitmap.
 std::string Bitmap(const TRgbImage& image);
+// A bitmap of 16 or 32 bits a pixel with BI_BITFIELDS masks (red, green, blue, then alpha,
+// which only a header of 56 bytes or more holds); `pixels` are the raw values row by row from the
+// top, stored bottom-up, or top-down when `topDown`.
+struct TMasks {
+    uint32_t Red, Green, Blue, Alpha = 0;
+};
+std::string BitfieldBitmap(int width, int height, int bitCount, const TMasks& masks,
+                           const std::vector<uint32_t>& pixels, uint32_t headerSize = 40, bool topDown = false);
+// An uncompressed bitmap of 1 to 8 bits a pixel with this palette (0x00RRGGBB, as many colours as
+// given) and these indices row by row from the top; `gap` bytes lie between palette and pixels.
+std::string PaletteBitmap(int width, int height, int bitCount, const std::vector<uint32_t>& palette,
+                          const std::vector<uint8_t>& indices, size_t gap = 0);
+// An icon image of 1 to 8 bits a pixel: palette entries as stored (0xXXRRGGBB, XX the reserved
+// byte), indices row by row from the top, and the AND mask's set pixels.
+std::string PaletteIconImage(int width, int height, int bitCount, const std::vector<uint32_t>& palette,
+                             const std::vector<uint8_t>& indices, const std::vector<bool>& masked);
 // A 32-bit icon image (header, colours, mask); `argb` is 0xAARRGGBB row by row from the top.
 // The AND mask marks the fully transparent pixels, as icon editors write it, or those `masked`
 // names when given.

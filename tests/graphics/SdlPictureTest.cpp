@@ -71,7 +71,7 @@ TEST(IconPicture, MaskedPixelsShowTheBackdrop)
     EXPECT_EQ(p[3], 0x0000FFu);
 }
 
-TEST(IconPicture, ShowsTheLargestImageItCanDecode)
+TEST(IconPicture, ShowsTheNearestImageItCanDecode)
 {
     std::string small = IconImage(2, 2, std::vector<uint32_t>(4, 0xFF0000FF));
     std::string large = IconImage(4, 3, std::vector<uint32_t>(12, 0xFF00FF00));
@@ -103,13 +103,14 @@ TEST(IconPicture, AlphaChannelsBlendOverTheBackdropAndPngImagesShow)
         EXPECT_EQ(p[2], Backdrop);
         EXPECT_EQ(p[3], over(argb[3]));
     }
-    // An alpha channel of all zeros carries nothing: the mask alone decides.
-    std::vector<bool> second{false, true, false, false};
+    // An alpha channel of all zeros carries nothing: the mask alone decides (a masked colour is
+    // XORed onto the backdrop, see MaskedColoursAreXoredOntoTheBackdrop).
+    std::vector<bool> second{false, true, true, false};
     std::vector<uint32_t> noAlpha =
-        LoadGraphic("ico", IconFile({IconImage(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0x123456}, &second)}), Backdrop)
+        LoadGraphic("ico", IconFile({IconImage(2, 2, {0xFF0000, 0x000000, 0x0000FF, 0x123456}, &second)}), Backdrop)
             ->Render()
             .Pixels;
-    EXPECT_EQ(noAlpha, (std::vector<uint32_t>{0xFF0000, Backdrop, 0x0000FF, 0x123456}));
+    EXPECT_EQ(noAlpha, (std::vector<uint32_t>{0xFF0000, Backdrop, Backdrop ^ 0x0000FF, 0x123456}));
 
     // A PNG image, the largest, blends by its alpha; without the bitmap sizes it shows all the same.
     std::vector<uint32_t> large(9, 0xFF00FF00);
@@ -128,6 +129,49 @@ TEST(IconPicture, AlphaChannelsBlendOverTheBackdropAndPngImagesShow)
     std::string damaged = png.substr(0, 40);
     EXPECT_EQ(LoadGraphic("ico", IconFile({IconImage(2, 2, argb), damaged}), Backdrop)->Width(), 2);
     EXPECT_EQ(LoadError("ico", IconFile({damaged})), "アイコンが無効です");
+}
+
+TEST(IconPicture, ShowsThe32x32ImageOfMostColoursOrElseTheNearestSize)
+{
+    auto image = [](int side, uint32_t argb) {
+        return IconImage(side, side, std::vector<uint32_t>(size_t(side * side), argb));
+    };
+    auto shown = [](const std::vector<std::string>& images) {
+        auto graphic = LoadGraphic("ico", IconFile(images), Backdrop);
+        return std::vector<uint32_t>{uint32_t(graphic->Width()), uint32_t(graphic->Height()),
+                                     graphic->Render().Pixels[0]};
+    };
+    std::vector<uint32_t> red(64 * 64, 0xFFFF0000);
+    std::string palette32 =
+        PaletteIconImage(32, 32, 8, {0x0000FF}, std::vector<uint8_t>(32 * 32, 0), std::vector<bool>(32 * 32, false));
+    EXPECT_EQ(shown({image(16, 0xFFFF0000), palette32, image(32, 0xFF00FF00), image(48, 0xFFFF0000), Png(64, 64, red)}),
+              (std::vector<uint32_t>{32, 32, 0x00FF00}));
+    // With no 32 x 32 image: 24 and 40 are as near, the larger shows.
+    EXPECT_EQ(shown({image(24, 0xFFFF0000), image(40, 0xFF00FF00), image(16, 0xFFFF0000)}),
+              (std::vector<uint32_t>{40, 40, 0x00FF00}));
+    // A PNG image is a candidate like any other.
+    std::vector<uint32_t> green(32 * 32, 0xFF00FF00);
+    EXPECT_EQ(shown({image(48, 0xFFFF0000), Png(32, 32, green)}), (std::vector<uint32_t>{32, 32, 0x00FF00}));
+}
+
+TEST(IconPicture, MaskedColoursAreXoredOntoTheBackdrop)
+{
+    // Where the mask is set a black colour lets the backdrop through and a white one inverts it;
+    // a palette's reserved byte (0xFF here, as some editors write it) changes nothing.
+    std::vector<bool> masked{true, true, false, false};
+    std::string mono = PaletteIconImage(2, 2, 1, {0x00000000, 0xFFFFFFFF}, {1, 0, 1, 0}, masked);
+    EXPECT_EQ(LoadGraphic("ico", IconFile({mono}), Backdrop)->Render().Pixels,
+              (std::vector<uint32_t>{0xBBBBBB, Backdrop, 0xFFFFFF, 0x000000}));
+    std::string colour = PaletteIconImage(2, 2, 8, {0x0000FF, 0x00FF00}, {0, 1, 0, 1}, masked);
+    EXPECT_EQ(LoadGraphic("ico", IconFile({colour}), Backdrop)->Render().Pixels,
+              (std::vector<uint32_t>{Backdrop ^ 0x0000FF, Backdrop ^ 0x00FF00, 0x0000FF, 0x00FF00}));
+}
+
+TEST(IconPicture, PaletteIndicesPastThePaletteDrawBlack)
+{
+    std::string image = PaletteIconImage(4, 1, 4, {0xFF0000, 0x00FF00}, {0, 1, 5, 15}, std::vector<bool>(4, false));
+    EXPECT_EQ(LoadGraphic("ico", IconFile({image}), Backdrop)->Render().Pixels,
+              (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0, 0}));
 }
 
 TEST(BitmapAndIconPicture, DamagedFilesGiveTheirFormatsErrorText)

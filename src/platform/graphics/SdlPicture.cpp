@@ -1,5 +1,7 @@
 #include "SdlPicture.h"
 
+#include "BitfieldBitmap.h"
+#include "DibPalette.h"
 #include "IconDirectory.h"
 #include "PictureLimits.h"
 #include "SharedLibrary.h"
@@ -10,6 +12,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -82,6 +85,37 @@ TSurface Decode(const std::string& file, TLoader loader)
     return TSurface(SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_ARGB8888, 0));
 }
 
+// A copy of a bitmap file whose palette lists fewer colours than its pixels index, completed with
+// black: SDL refuses such a file, the old platform drew it. The pixels, taken from where the file
+// says they begin (even inside the palette), follow the completed palette. Nothing when there is
+// nothing to complete.
+std::optional<std::string> WithFullPalette(const std::string& file)
+{
+    constexpr size_t FileHeaderSize = 14, PixelsAtField = 10;
+    std::string full = file;
+    std::optional<DibPalette::TInsertion> insertion = DibPalette::Complete(full, FileHeaderSize);
+    if (!insertion)
+        return std::nullopt;
+    size_t pixelsAt = static_cast<uint32_t>(ReadInt32(file, PixelsAtField));
+    if (pixelsAt > file.size())
+        return std::nullopt;
+    size_t paletteEnd = insertion->At + insertion->Bytes;
+    full.resize(paletteEnd);
+    full.append(file, pixelsAt);
+    for (size_t i = 0; i < 4; ++i)
+        full[PixelsAtField + i] = static_cast<char>(paletteEnd >> (8 * i));
+    return full;
+}
+
+TSurface DecodeBitmap(const std::string& file)
+{
+    if (TSurface surface = Decode(file, SdlImage().LoadBmp))
+        return surface;
+    if (std::optional<std::string> full = WithFullPalette(file))
+        return Decode(*full, SdlImage().LoadBmp);
+    return nullptr;
+}
+
 uint32_t Blend(uint32_t argb, uint32_t backdrop)
 {
     uint32_t a = argb >> 24;
@@ -94,40 +128,97 @@ uint32_t Blend(uint32_t argb, uint32_t backdrop)
     return out;
 }
 
-// SDL_image makes every pixel the AND mask keeps opaque. A 32-bit image whose alpha channel is
-// not all zero is drawn by its alpha alone, the mask ignored, as the systems since XP draw it;
-// one whose alpha is all zero keeps the mask's transparency.
-void TakeAlphaChannel(const std::string& singleImageIcon, SDL_Surface* surface)
+// How the decoded pixels meet what lies under the picture.
+enum class TDrawing {
+    Opaque,  // a bitmap
+    Alpha,   // blended over the backdrop by their alpha
+    Masked,  // an icon's AND mask and XOR colours: see MaskedPixel
+};
+
+// A single-image icon (see IconDirectory): the directory of its one image, then the image.
+constexpr size_t IconImageAt = 6 + 16;
+
+// Sets each pixel's alpha to alpha(x, y).
+template <class TAlpha>
+void SetAlpha(SDL_Surface* surface, TAlpha alpha)
 {
-    constexpr size_t Header = 6 + 16;  // the directory of the one image, then its own header
-    if (singleImageIcon.size() < Header + 40 || ReadUInt16(singleImageIcon, Header + 14) != 32 ||
-        ReadInt32(singleImageIcon, Header + 16) != 0)
-        return;
+    SDL_LockSurface(surface);
+    for (int y = 0; y < surface->h; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<char*>(surface->pixels) +
+                                                static_cast<ptrdiff_t>(y) * surface->pitch);
+        for (int x = 0; x < surface->w; ++x)
+            row[x] = (row[x] & 0xFFFFFF) | (alpha(static_cast<size_t>(x), static_cast<size_t>(y)) << 24);
+    }
+    SDL_UnlockSurface(surface);
+}
+
+// A 32-bit image whose alpha channel is not all zero is drawn by its alpha alone, the mask
+// ignored, as the systems since XP draw it, and gives TDrawing::Alpha; any other image is drawn
+// by its mask.
+TDrawing TakeAlphaChannel(const std::string& icon, SDL_Surface* surface)
+{
+    if (icon.size() < IconImageAt + 40 || ReadUInt16(icon, IconImageAt + 14) != 32 ||
+        ReadInt32(icon, IconImageAt + 16) != 0)
+        return TDrawing::Masked;
     size_t width = static_cast<size_t>(surface->w), height = static_cast<size_t>(surface->h);
-    size_t bits = Header + static_cast<size_t>(ReadInt32(singleImageIcon, Header));
-    if (width == 0 || bits > singleImageIcon.size() || (singleImageIcon.size() - bits) / 4 / width < height)
-        return;
+    size_t bits = IconImageAt + static_cast<size_t>(ReadInt32(icon, IconImageAt));
+    if (width == 0 || bits > icon.size() || (icon.size() - bits) / 4 / width < height)
+        return TDrawing::Masked;
     auto alpha = [&](size_t x, size_t y) {  // rows stored bottom-up
-        return static_cast<uint32_t>(
-            static_cast<unsigned char>(singleImageIcon[bits + ((height - 1 - y) * width + x) * 4 + 3]));
+        return static_cast<uint32_t>(static_cast<unsigned char>(icon[bits + ((height - 1 - y) * width + x) * 4 + 3]));
     };
     bool any = false;
     for (size_t y = 0; y < height && !any; ++y)
         for (size_t x = 0; x < width && !any; ++x)
             any = alpha(x, y) != 0;
     if (!any)
-        return;
-    SDL_LockSurface(surface);
-    for (size_t y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<char*>(surface->pixels) +
-                                                static_cast<ptrdiff_t>(y) * surface->pitch);
-        for (size_t x = 0; x < width; ++x)
-            row[x] = (row[x] & 0xFFFFFF) | (alpha(x, y) << 24);
-    }
-    SDL_UnlockSurface(surface);
+        return TDrawing::Masked;
+    SetAlpha(surface, alpha);
+    return TDrawing::Alpha;
 }
 
-TRgbImage Pixels(SDL_Surface* surface, bool blend, TColor backdrop)
+// SDL_image folds the AND mask into the alpha channel together with the palette's reserved bytes,
+// so the mask is read from the image: one bit a pixel after the colours, rows stored bottom-up
+// and padded to four bytes. The alpha becomes 0 where the mask is set, opaque where clear.
+void TakeAndMask(const std::string& icon, SDL_Surface* surface)
+{
+    size_t width = static_cast<size_t>(surface->w), height = static_cast<size_t>(surface->h);
+    size_t bitCount = ReadUInt16(icon, IconImageAt + 14);  // SDL_image read its 40-byte header
+    size_t colours = bitCount > 8 ? 0 : static_cast<uint32_t>(ReadInt32(icon, IconImageAt + 32));
+    if (bitCount <= 8 && colours == 0)
+        colours = size_t{1} << bitCount;
+    size_t maskRow = (width + 31) / 32 * 4;
+    size_t mask = IconImageAt + 40 + colours * 4 + (width * bitCount + 31) / 32 * 4 * height;
+    if (mask > icon.size() || (icon.size() - mask) / maskRow < height)
+        return;  // SDL_image's alpha stands
+    SetAlpha(surface, [&](size_t x, size_t y) {
+        auto bits = static_cast<unsigned char>(icon[mask + (height - 1 - y) * maskRow + x / 8]);
+        return (bits & (0x80 >> (x % 8))) != 0 ? 0u : 0xFFu;
+    });
+}
+
+// An icon is drawn as the screen ANDed with its mask, then XORed with its colours: where the mask
+// is clear the colour shows, where it is set the backdrop shows through a black colour and is
+// inverted by a white one.
+uint32_t MaskedPixel(uint32_t argb, uint32_t backdrop)
+{
+    return (argb >> 24 == 0xFF ? argb : argb ^ backdrop) & 0xFFFFFF;
+}
+
+uint32_t Drawn(uint32_t argb, TDrawing drawing, TColor backdrop)
+{
+    switch (drawing) {
+    case TDrawing::Alpha:
+        return Blend(argb, backdrop);
+    case TDrawing::Masked:
+        return MaskedPixel(argb, backdrop);
+    case TDrawing::Opaque:
+        break;
+    }
+    return argb & 0xFFFFFF;
+}
+
+TRgbImage Pixels(SDL_Surface* surface, TDrawing drawing, TColor backdrop)
 {
     TRgbImage image;
     image.Width = surface->w;
@@ -139,7 +230,7 @@ TRgbImage Pixels(SDL_Surface* surface, bool blend, TColor backdrop)
                                                             static_cast<ptrdiff_t>(y) * surface->pitch);
         uint32_t* out = image.Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(surface->w);
         for (int x = 0; x < surface->w; ++x)
-            out[x] = blend ? Blend(row[x], backdrop) : (row[x] & 0xFFFFFF);
+            out[x] = Drawn(row[x], drawing, backdrop);
     }
     SDL_UnlockSurface(surface);
     return image;
@@ -152,25 +243,31 @@ std::shared_ptr<TGraphic> LoadBitmapPicture(const std::string& file)
     // SDL_image goes by the contents; the extension promised a bitmap and nothing else.
     if (file.compare(0, 2, "BM") != 0 || !BitmapSizeAllowed(file))
         throw InvalidBitmapError();
-    TSurface surface = Decode(file, SdlImage().LoadBmp);
-    if (!surface)
-        throw InvalidBitmapError();
-    return std::make_shared<TBitmapGraphic>(Pixels(surface.get(), false, 0));
+    if (BitfieldBitmap::SdlIgnoresMasks(file))  // it would read the alpha byte as red
+        if (std::optional<TRgbImage> image = BitfieldBitmap::Decode(file))
+            return std::make_shared<TBitmapGraphic>(std::move(*image));
+    if (TSurface surface = DecodeBitmap(file))
+        return std::make_shared<TBitmapGraphic>(Pixels(surface.get(), TDrawing::Opaque, 0));
+    if (std::optional<TRgbImage> image = BitfieldBitmap::Decode(file))  // masks SDL has no format for
+        return std::make_shared<TBitmapGraphic>(std::move(*image));
+    throw InvalidBitmapError();
 }
 
 std::shared_ptr<TGraphic> LoadIconPicture(const std::string& file, TColor backdrop)
 {
-    std::optional<std::string> image = IconDirectory::LargestImage(file, true);
+    std::optional<std::string> image = IconDirectory::ShownImage(file, true);
     if (image && IconDirectory::IsPng(*image)) {
         if (TSurface png = Decode(*image, SdlImage().LoadPng))
-            return std::make_shared<TBitmapGraphic>(Pixels(png.get(), true, backdrop));
-        image = IconDirectory::LargestImage(file, false);  // a damaged PNG leaves the bitmap sizes
+            return std::make_shared<TBitmapGraphic>(Pixels(png.get(), TDrawing::Alpha, backdrop));
+        image = IconDirectory::ShownImage(file, false);  // a damaged PNG leaves the bitmap sizes
     }
     if (!image)
         throw InvalidIconError();
     TSurface surface = Decode(*image, SdlImage().LoadIco);
     if (!surface)
         throw InvalidIconError();
-    TakeAlphaChannel(*image, surface.get());
-    return std::make_shared<TBitmapGraphic>(Pixels(surface.get(), true, backdrop));
+    TDrawing drawing = TakeAlphaChannel(*image, surface.get());
+    if (drawing == TDrawing::Masked)
+        TakeAndMask(*image, surface.get());
+    return std::make_shared<TBitmapGraphic>(Pixels(surface.get(), drawing, backdrop));
 }
