@@ -8,9 +8,8 @@ namespace Audio {
 
 constexpr int SampleRate = 44100;
 constexpr int OutputChannels = 2;
-// 2048 frames (46 ms): the audio thread wakes half as often as with 1024, which took a tenth of
-// the CPU that music costs, and the first note of a sound still comes well within a tenth of a
-// second.
+// 2048 frames (46 ms): waking the audio thread for every 1024 frames cost about a tenth of the CPU
+// that playing music takes; a sound still starts about a tenth of a second after its command.
 constexpr int BufferFrames = 2048;
 // How far the mixer works ahead of what has been heard, at most.
 constexpr double BufferMs = BufferFrames * 1000.0 / SampleRate;
