@@ -11,7 +11,7 @@
 
 namespace {
 
-// The samples of a 16-bit PCM wave file as this writer lays it out (a 44-byte header).
+// The samples of the 16-bit PCM wave file the converter writes (after its 44-byte header).
 std::vector<int16_t> Samples16(const std::string& wave)
 {
     std::vector<int16_t> samples;
