@@ -86,6 +86,13 @@ TEST_F(WaveLengthTest, EffectsPlayingLongerThanTheBoundAreRefusedWhateverTheirCo
     EXPECT_EQ(Why(bytePcm(4 * 60)), "");
     EXPECT_NE(Why(bytePcm(6 * 60)), "");
 
+    // 24-bit samples padded to four bytes: a frame is the whole block, not three bytes a channel.
+    const auto padded = [](int seconds) {
+        return SoundTest::WaveFile(1, 1, 8000, 4, 24, "", std::string(size_t(seconds) * 8000 * 4, '\0'));
+    };
+    EXPECT_EQ(Why(padded(4 * 60 + 30)), "");
+    EXPECT_NE(Why(padded(6 * 60)), "");
+
     // MP3 frames of 26 ms each: 15,000 of them play for six and a half minutes.
     const std::string mp3 = Audio::MixerReadableWave(SoundTest::Mp3Wave()).Converted.value_or("");
     ASSERT_GT(mp3.size(), 200u);

@@ -172,6 +172,25 @@ std::optional<std::string> ConvertDoubles(std::string_view b, const TWave& wave)
     return PcmWave(wave.Channels, wave.Rate, samples);
 }
 
+// 24-bit samples each held in four bytes under a plain PCM header (24 bits, a block of four bytes
+// a channel), as some recorders wrote them; the mixer refuses that block alignment.
+bool IsPadded24(const TWave& wave)
+{
+    return wave.Format == FormatPcm && wave.Bits == 24 && wave.Channels <= MaxChannels &&
+           wave.BlockAlign == 4 * wave.Channels;
+}
+
+// Each sample is the low three bytes of its four, the fourth zero whatever the sign: such files
+// hold a0 ff ff 00 for -96, which read as the high three bytes would be 65535, and none of their
+// samples would be negative. Kept to its top 16 bits, all the 16-bit device plays.
+std::optional<std::string> UnpadSamples24(std::string_view b, const TWave& wave)
+{
+    std::vector<int16_t> samples(wave.DataSize / wave.BlockAlign * wave.Channels);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(Le(b, wave.Data + 4 * i + 1, 2));
+    return PcmWave(wave.Channels, wave.Rate, samples);
+}
+
 // The MP3 stream from its first frame header of layer 3 (or an ID3 tag), since the mixer knows
 // an MP3 stream by its first bytes.
 std::optional<std::string> Mp3Stream(std::string_view b, const TWave& wave)
@@ -265,7 +284,10 @@ double AdpcmFrames(const TWave& wave)
 double SampleFrames(const TWave& wave)
 {
     const uint32_t sampleBytes = (uint32_t{wave.Bits} + 7) / 8;
-    const uint32_t frameBytes = std::min<uint32_t>(wave.BlockAlign, sampleBytes * wave.Channels);
+    // A frame of samples padded to four bytes is its whole block; otherwise the mixer may go by
+    // either size, and the smaller counts more frames.
+    const uint32_t frameBytes =
+        IsPadded24(wave) ? wave.BlockAlign : std::min<uint32_t>(wave.BlockAlign, sampleBytes * wave.Channels);
     return static_cast<double>(wave.DataSize) / std::max<uint32_t>(frameBytes, 1);
 }
 
@@ -298,6 +320,10 @@ std::optional<std::string> Converted(std::string_view bytes, const std::optional
             return DecodeGsm(bytes, *wave);
         case FormatMpegLayer3:
             return Mp3Stream(bytes, *wave);
+        case FormatPcm:
+            if (IsPadded24(*wave))
+                return UnpadSamples24(bytes, *wave);
+            break;
         case FormatFloat:
             if (wave->Bits == 64)
                 return ConvertDoubles(bytes, *wave);

@@ -1,6 +1,7 @@
-// Wave files of the codecs Windows shipped for its sound call that SDL's own wave reader lacks:
-// GSM 6.10, MPEG layer 3 and 64-bit float PCM. They are turned into something the mixer reads,
-// so that they play through the same one-channel sound call as any other wave file.
+// Wave files that SDL's own wave reader refuses: those of the codecs Windows shipped for its sound
+// call (GSM 6.10, MPEG layer 3, 64-bit float PCM), and 24-bit PCM padded to four bytes a sample.
+// They are turned into something the mixer reads, so that they play through the same one-channel
+// sound call as any other wave file.
 #pragma once
 
 #include "platform/audio/AudioDevice.h"
@@ -26,8 +27,9 @@ struct TMixerWave {
     std::optional<std::string> Converted;  // what the mixer loads instead of the file, if not the file
 };
 
-// For a wave file of one of those codecs, what the mixer loads instead: a 16-bit PCM wave file
-// (GSM, 64-bit float) or the MP3 stream of its data chunk, which the mixer's MP3 decoder reads.
+// For a wave file of one of those kinds, what the mixer loads instead: a 16-bit PCM wave file
+// (GSM, 64-bit float, padded 24-bit) or the MP3 stream of its data chunk, which the mixer's MP3
+// decoder reads.
 // For another wave file whose last chunk claims more bytes than the file holds, the same file
 // with that chunk's size cut to what is there: the mixer reserves memory for the size a chunk
 // claims, up to 4 GB, before it finds out. Nothing converted for every other wave file: the mixer
