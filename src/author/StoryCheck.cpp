@@ -21,8 +21,6 @@
 #include <memory>
 #include <set>
 
-#include <sys/stat.h>
-
 namespace Author {
 
 namespace {
@@ -276,8 +274,7 @@ private:
         const TFoundPath found = FindDataFile(path);
         // A name found in UTF-8 is shown as it is on disk; one in Shift-JIS as it reads.
         const std::string shown = found.Utf8Name ? found.Path : Utf8(found.Path);
-        struct stat st {};
-        if (!found.Found || stat(found.Path.c_str(), &st) != 0) {  // a link to nothing is missing too
+        if (!found.Found || !NativePathLeadsSomewhere(found.Path)) {  // a link to nothing is missing too
             Say(line, TSeverity::Warning, what + " " + named + " is missing");
             return;
         }

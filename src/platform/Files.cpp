@@ -2,15 +2,22 @@
 
 #include "platform/Errors.h"
 #include "platform/ShiftJis.h"
+#include "platform/StoryArchive.h"
+#include "platform/UserFolders.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <functional>
 
 namespace {
+
+std::unique_ptr<TStoryArchive> Archive;
 
 std::string SlashPath(const std::string& windowsPath)
 {
@@ -23,8 +30,26 @@ std::string SlashPath(const std::string& windowsPath)
 
 bool Exists(const std::string& path)
 {
+    if (Archive)
+        return Archive->KindOf(path) != TEntryKind::Missing;
     struct stat st {};
     return lstat(path.c_str(), &st) == 0;
+}
+
+// Calls `take` with the name of each entry of a folder of the story.
+void ForEachEntry(const std::string& folder, const std::function<void(std::string)>& take)
+{
+    if (Archive) {
+        for (const std::string& name : Archive->EntriesOf(folder))
+            take(name);
+        return;
+    }
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return;
+    while (dirent* e = readdir(dir))
+        take(e->d_name);
+    closedir(dir);
 }
 
 // The name in UTF-8, or "" when it is plain ASCII (the same in both) or holds a byte that is no
@@ -60,12 +85,8 @@ bool SameUtf8Ascii(const std::string& a, const std::string& b)
 // lists them in. `asUtf8` tells which of the two matched.
 std::string CaseFoldedEntry(const std::string& folder, const std::string& name, const std::string& utf8, bool& asUtf8)
 {
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir)
-        return "";
     std::string sjisFound, utf8Found;
-    while (dirent* e = readdir(dir)) {
-        std::string entry = e->d_name;
+    ForEachEntry(folder, [&](std::string entry) {
         if (Sjis::SameTextAscii(name, entry)) {
             if (sjisFound.empty() || entry < sjisFound)
                 sjisFound = std::move(entry);
@@ -73,8 +94,7 @@ std::string CaseFoldedEntry(const std::string& folder, const std::string& name, 
             if (utf8Found.empty() || entry < utf8Found)
                 utf8Found = std::move(entry);
         }
-    }
-    closedir(dir);
+    });
     asUtf8 = sjisFound.empty();
     return asUtf8 ? utf8Found : sjisFound;
 }
@@ -105,6 +125,10 @@ bool AppendPart(TFoundPath& found, const std::string& part)
 }
 
 }  // namespace
+
+void PlayFromArchive(std::unique_ptr<TStoryArchive> archive) { Archive = std::move(archive); }
+
+TStoryArchive* PlayedArchive() { return Archive.get(); }
 
 TFoundPath FindDataFile(const std::string& windowsPath)
 {
@@ -137,13 +161,64 @@ std::string NativePath(const std::string& windowsPath) { return FindDataFile(win
 
 bool FileExists(const std::string& windowsPath)
 {
+    if (Archive)
+        return Archive->KindOf(NativePath(windowsPath)) == TEntryKind::File;
     struct stat st {};
     return stat(NativePath(windowsPath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool NativePathLeadsSomewhere(const std::string& nativePath)
+{
+    if (Archive)
+        return Archive->KindOf(nativePath) != TEntryKind::Missing;
+    struct stat st {};
+    return stat(nativePath.c_str(), &st) == 0;
+}
+
+std::string KeptFilePath(const std::string& windowsName, bool make)
+{
+    if (!Archive)
+        return NativePath(windowsName);
+    const std::string data = UserFolder(TUserFolder::Data);
+    if (data.empty())
+        throw EInOutError(IoCode::InvalidFileName);
+    const std::string folder = data + "/saves/" + Archive->NameAndDigest();
+    std::error_code ec;
+    if (make && !std::filesystem::is_directory(folder, ec) && !std::filesystem::create_directories(folder, ec))
+        throw EInOutError(IoCode::InvalidFileName);
+    return folder + "/" + SlashPath(windowsName);
+}
+
+bool KeptFileExists(const std::string& windowsName)
+{
+    if (!Archive)
+        return FileExists(windowsName);
+    try {
+        struct stat st {};
+        return stat(KeptFilePath(windowsName, false).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    } catch (const EInOutError&) {
+        return false;
+    }
 }
 
 TStoryFile::TStoryFile(const std::string& nativePath, uint64_t maxBytes, bool writable)
     : Path(nativePath), MaxBytes(maxBytes)
 {
+    if (Archive && !writable) {
+        const TEntryKind kind = Archive->KindOf(Path);
+        if (kind == TEntryKind::Missing)
+            RaiseInOutError(ENOENT, Path);
+        if (kind != TEntryKind::File) {
+            Refused = TFileRefusal::NotRegular;
+            return;
+        }
+        TMemberBytes member = Archive->Read(Path, MaxBytes);
+        Unpacked = std::move(member.Bytes);
+        FileSize = member.TooLarge ? MaxBytes + 1 : Unpacked.size();
+        if (member.TooLarge)
+            Refused = TFileRefusal::TooLarge;
+        return;
+    }
     // Without O_NONBLOCK opening a FIFO waits for a writer; what it is, is asked of what was opened.
     const int mode = writable ? O_RDWR : O_RDONLY;
     Fd = open(Path.c_str(), mode | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -171,6 +246,12 @@ size_t TStoryFile::Read(char* buffer, size_t size)
 {
     if (Refused != TFileRefusal::None || size == 0)
         return 0;
+    if (Fd < 0) {
+        const size_t n = std::min(size, Unpacked.size() - UnpackedAt);
+        Unpacked.copy(buffer, n, UnpackedAt);
+        UnpackedAt += n;
+        return n;
+    }
     // One byte past the bound is asked for, to tell a file of exactly the bound from a larger one.
     const uint64_t left = MaxBytes - Done;
     const size_t want = left < size ? static_cast<size_t>(left + 1) : size;
