@@ -1,0 +1,28 @@
+// Archives made by the tests themselves, byte by byte, with member names exactly as given: ZIP as
+// DOS-era tools wrote it (Shift-JIS names, no UTF-8 flag), LZH with level-0 headers, tar through
+// libarchive's writer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TArchiveMember {
+    std::string Name;  // raw bytes
+    std::string Data;  // for a link, its target
+    enum TKind { File, Folder, Symlink, Hardlink } Kind = File;
+    bool Utf8Flag = false;  // ZIP only: the name is flagged as UTF-8
+    bool Deflate = false;   // ZIP only
+};
+
+std::string ZipArchive(const std::vector<TArchiveMember>& members);
+// LZH level-0 headers, stored (-lh0-); no links nor folders.
+std::string LzhArchive(const std::vector<TArchiveMember>& members);
+// A POSIX tar, links included.
+std::string TarArchive(const std::vector<TArchiveMember>& members);
+
+// A ZIP of one member that inflates to `size` zero bytes, made without holding them.
+std::string ZipBomb(const std::string& name, uint64_t size);
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);

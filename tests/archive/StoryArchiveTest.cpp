@@ -1,0 +1,155 @@
+// The files of a story in an archive: found by the lookup files on disk get, read on demand within
+// their bounds, and nothing outside the story reached through them.
+#include "platform/StoryArchive.h"
+#include "ArchiveBytes.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/StoryBounds.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class StoryArchiveTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/rk-archive-XXXXXX";
+        Dir = mkdtemp(pattern);
+        Old = fs::current_path();
+        fs::current_path(Dir);
+    }
+    void TearDown() override
+    {
+        PlayFromArchive(nullptr);
+        fs::current_path(Old);
+        fs::remove_all(Dir);
+    }
+    // Plays from the archive of these bytes, from its folder `folder`; the problem when it cannot.
+    std::string Play(const std::string& bytes, const std::string& folder = "")
+    {
+        WriteFile("story.arc", bytes);
+        std::string problem;
+        std::unique_ptr<TStoryArchive> archive = TStoryArchive::Open(Dir + "/story.arc", problem);
+        if (archive)
+            archive->EnterFolder(folder);
+        PlayFromArchive(std::move(archive));
+        return problem;
+    }
+    std::string Dir;
+    fs::path Old;
+};
+
+}  // namespace
+
+TEST_F(StoryArchiveTest, ZipNamesAreMatchedAsTheirBytesLikeNamesOnDisk)
+{
+    // 表 (95 5C) written by a DOS-era tool, 駅 flagged as UTF-8, and a Windows tool's backslashes.
+    ASSERT_EQ(Play(ZipArchive({{"dat/\x95\x5C.jpg", "sjis", TArchiveMember::File, false, true},
+                               {"dat/\xE9\xA7\x85.jpg", "utf8", TArchiveMember::File, true},
+                               {"Pics\\Sub\\Pic.JPG", "case"}})),
+              "");
+    EXPECT_EQ(ReadWholeFile("dat\\\x95\x5C.jpg", 100), "sjis");
+    const TFoundPath utf8 = FindDataFile("dat\\\x89\x77.jpg");  // 駅 in Shift-JIS
+    EXPECT_TRUE(utf8.Found && utf8.Utf8Name);
+    EXPECT_EQ(ReadWholeFile("dat\\\x89\x77.jpg", 100), "utf8");
+    EXPECT_EQ(NativePath("pics\\sub\\pic.jpg"), "Pics/Sub/Pic.JPG");
+    EXPECT_EQ(ReadWholeFile("pics\\sub\\pic.jpg", 100), "case");
+    EXPECT_TRUE(FileExists("pics\\sub\\pic.jpg"));
+    EXPECT_FALSE(FileExists("pics\\sub"));  // a folder is no file
+    EXPECT_FALSE(FileExists("dat\\missing.jpg"));
+    EXPECT_THROW(ReadWholeFile("dat\\missing.jpg", 100), EInOutError);
+}
+
+TEST_F(StoryArchiveTest, LzhNamesComeAsShiftJisWithTheirBackslashes)
+{
+    // The folder ソ (83 5C) ends in the byte of "\": it stays one name.
+    ASSERT_EQ(Play(LzhArchive({{"st\x83\x5C\\dat\\\x95\x5C.jpg", "sjis"}, {"st\x83\x5C\\dat\\1.txt", "script"}})), "");
+    const std::vector<std::string> folders = PlayedArchive()->UpperFolders();
+    EXPECT_NE(std::find(folders.begin(), folders.end(), "st\x83\x5C/"), folders.end());
+    PlayedArchive()->EnterFolder("st\x83\x5C/");
+    const TFoundPath found = FindDataFile("dat\\\x95\x5C.jpg");
+    EXPECT_TRUE(found.Found && !found.Utf8Name);
+    EXPECT_EQ(ReadWholeFile("dat\\\x95\x5C.jpg", 100), "sjis");
+    EXPECT_EQ(ReadWholeFile("DAT\\1.TXT", 100), "script");
+}
+
+TEST_F(StoryArchiveTest, NamesThatClimbOrStartAtTheRootAreNeverReached)
+{
+    // A file beside the archive on disk, that a story folder could name as "..\secret".
+    WriteFile("secret", "on disk");
+    ASSERT_EQ(Play(ZipArchive({{"story/dat/1.txt", "script"},
+                               {"story/../secret", "climbed"},
+                               {"story/dat/../../../x", "climbed"},
+                               {"/story/dat/abs.jpg", "absolute"}}),
+                   "story/"),
+              "");
+    EXPECT_EQ(ReadWholeFile("dat\\1.txt", 100), "script");
+    for (const char* name : {"..\\secret", "dat\\..\\..\\secret", "..\\x", "\\story\\dat\\abs.jpg", "dat\\abs.jpg"}) {
+        EXPECT_FALSE(FileExists(name)) << name;
+        EXPECT_THROW(ReadWholeFile(name, 100), EInOutError) << name;
+    }
+    // Within the story, ".." is taken away as a folder on disk would take it.
+    EXPECT_EQ(ReadWholeFile("dat\\..\\dat\\1.txt", 100), "script");
+}
+
+TEST_F(StoryArchiveTest, LinksAreNoRegularFilesAndAreNeverFollowed)
+{
+    for (const std::string& bytes :
+         {ZipArchive({{"dat/1.txt", "script"}, {"dat/a.jpg", "/etc/passwd", TArchiveMember::Symlink}}),
+          TarArchive({{"dat/1.txt", "script"},
+                      {"dat/a.jpg", "/etc/passwd", TArchiveMember::Symlink},
+                      {"dat/b.jpg", "dat/1.txt", TArchiveMember::Hardlink}})}) {
+        ASSERT_EQ(Play(bytes), "");
+        for (const char* name : {"dat\\a.jpg", "dat\\b.jpg"}) {
+            EXPECT_FALSE(FileExists(name)) << name;
+            if (!FindDataFile(name).Found)
+                continue;  // the zip has no b.jpg
+            TStoryFile file(NativePath(name), 100);
+            EXPECT_EQ(file.Refusal(), TFileRefusal::NotRegular) << name;
+            try {
+                ReadWholeFile(name, 100);
+                ADD_FAILURE() << name << " was read";
+            } catch (const EInOutError& e) {
+                EXPECT_EQ(e.ErrorCode, IoCode::AccessDenied) << name;
+            }
+        }
+        PlayFromArchive(nullptr);
+    }
+}
+
+TEST_F(StoryArchiveTest, AMemberThatInflatesPastItsBoundIsRefusedInBoundedTime)
+{
+    const uint64_t inflated = 4 * StoryBounds::PictureBytes;
+    ASSERT_EQ(Play(ZipBomb("dat/bomb.jpg", inflated)), "");
+    const auto start = std::chrono::steady_clock::now();
+    TStoryFile file(NativePath("dat\\bomb.jpg"), StoryBounds::PictureBytes);
+    EXPECT_EQ(file.Refusal(), TFileRefusal::TooLarge);
+    EXPECT_EQ(file.ReadRest(), std::nullopt);
+    EXPECT_EQ(ReadWholeFile("dat\\bomb.jpg", StoryBounds::PictureBytes), std::nullopt);
+    // Read only to the bound: a quarter of what a whole inflation would take.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    // Within its bound the same member reads whole.
+    const std::optional<std::string> whole = ReadWholeFile("dat\\bomb.jpg", inflated);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->size(), inflated);
+}
+
+TEST_F(StoryArchiveTest, TheIndexIsBoundedInEntriesAndNameLength)
+{
+    std::vector<TArchiveMember> members;
+    for (uint64_t i = 0; i <= StoryBounds::ArchiveEntries; ++i)
+        members.push_back({"f" + std::to_string(i), ""});
+    EXPECT_NE(Play(ZipArchive(members)).find("more than 100000 files"), std::string::npos);
+    EXPECT_EQ(PlayedArchive(), nullptr);
+
+    const std::string longName(StoryBounds::ArchiveNameBytes + 1, 'a');
+    ASSERT_EQ(Play(ZipArchive({{"dat/" + longName, "long"}, {"dat/1.txt", "script"}})), "");
+    EXPECT_FALSE(FileExists("dat\\" + longName));
+    EXPECT_TRUE(FileExists("dat\\1.txt"));
+}
