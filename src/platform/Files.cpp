@@ -274,6 +274,11 @@ std::optional<std::string> TStoryFile::ReadRest()
 {
     if (Refused == TFileRefusal::None && FileSize > MaxBytes)
         Refused = TFileRefusal::TooLarge;  // no need to read it to know
+    if (Fd < 0 && Refused == TFileRefusal::None && UnpackedAt == 0) {
+        std::string bytes = std::move(Unpacked);  // held once, not copied
+        Unpacked.clear();
+        return bytes;
+    }
     std::string bytes;
     char buffer[65536];
     while (const size_t n = Read(buffer, sizeof buffer))

@@ -398,6 +398,9 @@ TMemberBytes TStoryArchive::Read(const std::string& path, uint64_t maxBytes) con
     if (failed)
         RaiseInOutError(EIO, path);
     TMemberBytes read;
+    // Room for all it may hold, taken from the system as it is filled: growing the string as it
+    // comes would touch up to three times the bound while its bytes are moved along.
+    read.Bytes.reserve(static_cast<size_t>(std::min(maxBytes, StoryBounds::ArchiveWorkBytes)) + 1);
     char buffer[65536];
     la_ssize_t n = 0;
     // Read as it unpacks, whatever size the header gives, and one byte past the bound at most.
@@ -408,7 +411,7 @@ TMemberBytes TStoryArchive::Read(const std::string& path, uint64_t maxBytes) con
     if (n < 0 && !read.TooLarge)
         RaiseInOutError(EIO, path);
     if (read.TooLarge)
-        read.Bytes.resize(std::min<size_t>(read.Bytes.size(), maxBytes));
+        read.Bytes = std::string();  // nothing of it is read
     return read;
 }
 

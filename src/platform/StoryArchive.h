@@ -21,7 +21,7 @@ enum class TEntryKind {
 // A member's bytes, read up to a bound.
 struct TMemberBytes {
     std::string Bytes;
-    bool TooLarge = false;  // it unpacks to more than the bound (only the bound and a byte are held)
+    bool TooLarge = false;  // it unpacks to more than the bound: no bytes are given
 };
 
 class TStoryArchive {

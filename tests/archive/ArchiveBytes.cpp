@@ -120,7 +120,7 @@ std::string ZipArchive(const std::vector<TArchiveMember>& members)
     return ZipOf(entries);
 }
 
-std::string ZipBomb(const std::string& name, uint64_t size)
+std::string ZipBomb(const std::string& name, uint64_t size, uint32_t claimed)
 {
     z_stream z{};
     deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
@@ -149,7 +149,7 @@ std::string ZipBomb(const std::string& name, uint64_t size)
         packed.append(out, sizeof out - z.avail_out);
     }
     deflateEnd(&z);
-    return ZipOf({{name, packed, static_cast<uint32_t>(crc), static_cast<uint32_t>(size), 0, 8, 0100644u << 16}});
+    return ZipOf({{name, packed, static_cast<uint32_t>(crc), claimed, 0, 8, 0100644u << 16}});
 }
 
 std::string LzhArchive(const std::vector<TArchiveMember>& members)

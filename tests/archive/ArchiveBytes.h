@@ -21,8 +21,9 @@ std::string LzhArchive(const std::vector<TArchiveMember>& members);
 // A POSIX tar, links included.
 std::string TarArchive(const std::vector<TArchiveMember>& members);
 
-// A ZIP of one member that inflates to `size` zero bytes, made without holding them.
-std::string ZipBomb(const std::string& name, uint64_t size);
+// A ZIP of one member that inflates to `size` zero bytes, made without holding them; its headers
+// say it holds `claimed` bytes.
+std::string ZipBomb(const std::string& name, uint64_t size, uint32_t claimed);
 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
