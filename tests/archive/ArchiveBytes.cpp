@@ -206,6 +206,31 @@ std::string TarArchive(const std::vector<TArchiveMember>& members)
     return std::string(buffer.data(), used);
 }
 
+std::string CpioHardLink(const std::string& first, const std::string& second, const std::string& data)
+{
+    archive* a = archive_write_new();
+    archive_write_set_format_cpio_newc(a);
+    std::vector<char> buffer(1 << 16);
+    size_t used = 0;
+    archive_write_open_memory(a, buffer.data(), buffer.size(), &used);
+    for (const std::string* name : {&first, &second}) {
+        archive_entry* e = archive_entry_new();
+        archive_entry_set_pathname(e, name->c_str());
+        archive_entry_set_filetype(e, AE_IFREG);
+        archive_entry_set_perm(e, 0644);
+        archive_entry_set_ino(e, 7);
+        archive_entry_set_nlink(e, 2);
+        const std::string& bytes = name == &second ? data : std::string();
+        archive_entry_set_size(e, static_cast<la_int64_t>(bytes.size()));
+        archive_write_header(a, e);
+        archive_write_data(a, bytes.data(), bytes.size());
+        archive_entry_free(e);
+    }
+    archive_write_close(a);
+    archive_write_free(a);
+    return std::string(buffer.data(), used);
+}
+
 void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string ReadFile(const std::string& path)

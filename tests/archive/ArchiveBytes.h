@@ -20,6 +20,9 @@ std::string ZipArchive(const std::vector<TArchiveMember>& members);
 std::string LzhArchive(const std::vector<TArchiveMember>& members);
 // A POSIX tar, links included.
 std::string TarArchive(const std::vector<TArchiveMember>& members);
+// A cpio (SVR4) of two names of one file, as cpio stores a hard link: `first` empty, `second`
+// with the bytes and marked as a link to the first.
+std::string CpioHardLink(const std::string& first, const std::string& second, const std::string& data);
 
 // A ZIP of one member that inflates to `size` zero bytes, made without holding them; its headers
 // say it holds `claimed` bytes.
