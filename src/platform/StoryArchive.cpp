@@ -89,7 +89,7 @@ la_int64_t SkipSource(archive*, void* data, la_int64_t request)
 // One pass over the archive, from its first entry on, with a count of the bytes it unpacked.
 class TPass {
 public:
-    explicit TPass(int fd) : Handle(archive_read_new())
+    TPass(int fd, uint64_t workBytes) : Handle(archive_read_new()), WorkBytes(workBytes)
     {
         Source.Fd = fd;
         struct stat st {};
@@ -166,15 +166,13 @@ public:
     }
 
     // A compressed tar is unpacked as a whole to pass over its entries: the filter's output counts.
-    bool OverBudget() const
-    {
-        return Unpacked + static_cast<uint64_t>(archive_filter_bytes(Handle, 0)) > StoryBounds::ArchiveWorkBytes;
-    }
+    bool OverBudget() const { return Unpacked + static_cast<uint64_t>(archive_filter_bytes(Handle, 0)) > WorkBytes; }
 
 private:
     TUtf8Names Names;
     archive* Handle;
     TSource Source;
+    uint64_t WorkBytes;
     uint64_t Unpacked = 0;
 };
 
@@ -247,7 +245,7 @@ TEntryKind KindOfEntry(archive_entry* entry)
 
 }  // namespace
 
-std::unique_ptr<TStoryArchive> TStoryArchive::Open(const std::string& path, std::string& problem)
+std::unique_ptr<TStoryArchive> TStoryArchive::Open(const std::string& path, std::string& problem, uint64_t workBytes)
 {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     struct stat st {};
@@ -257,19 +255,23 @@ std::unique_ptr<TStoryArchive> TStoryArchive::Open(const std::string& path, std:
             close(fd);
         return nullptr;
     }
-    std::unique_ptr<TStoryArchive> opened(new TStoryArchive(fd, path));
+    std::unique_ptr<TStoryArchive> opened(new TStoryArchive(fd, path, workBytes));
     if (!opened->Index(problem))
         return nullptr;
     return opened;
 }
 
-TStoryArchive::TStoryArchive(int fd, std::string path) : Fd(fd), Path(std::move(path)) { Children[""]; }
+TStoryArchive::TStoryArchive(int fd, std::string path, uint64_t workBytes)
+    : Fd(fd), Path(std::move(path)), WorkBytes(workBytes)
+{
+    Children[""];
+}
 
 TStoryArchive::~TStoryArchive() { close(Fd); }
 
 bool TStoryArchive::Index(std::string& problem)
 {
-    TPass pass(Fd);
+    TPass pass(Fd, WorkBytes);
     if (!pass.Opened) {
         problem = pass.Error();
         return false;
@@ -387,7 +389,7 @@ TMemberBytes TStoryArchive::Read(const std::string& path, uint64_t maxBytes) con
     const auto member = clean ? Members.find(*clean) : Members.end();
     if (member == Members.end() || member->second.Kind != TEntryKind::File)
         throw EInOutError(IoCode::FileNotFound);
-    TPass pass(Fd);
+    TPass pass(Fd, WorkBytes);
     bool damaged = false;
     bool failed = !pass.Opened;
     for (int64_t n = 0; !failed && n < member->second.Entry; ++n)
@@ -400,7 +402,7 @@ TMemberBytes TStoryArchive::Read(const std::string& path, uint64_t maxBytes) con
     TMemberBytes read;
     // Room for all it may hold, taken from the system as it is filled: growing the string as it
     // comes would touch up to three times the bound while its bytes are moved along.
-    read.Bytes.reserve(static_cast<size_t>(std::min(maxBytes, StoryBounds::ArchiveWorkBytes)) + 1);
+    read.Bytes.reserve(static_cast<size_t>(std::min(maxBytes, WorkBytes)) + 1);
     char buffer[65536];
     la_ssize_t n = 0;
     // Read as it unpacks, whatever size the header gives, and one byte past the bound at most.

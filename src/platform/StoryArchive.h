@@ -3,6 +3,8 @@
 // when the story names it. Nothing is ever written beside the archive nor into it.
 #pragma once
 
+#include "platform/StoryBounds.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -27,8 +29,9 @@ struct TMemberBytes {
 class TStoryArchive {
 public:
     // Opens and indexes the archive at `path`; nullptr with `problem` set when it is no archive
-    // the player reads (or one past its bounds).
-    static std::unique_ptr<TStoryArchive> Open(const std::string& path, std::string& problem);
+    // the player reads (or one past its bounds). No pass over it unpacks more than `workBytes`.
+    static std::unique_ptr<TStoryArchive> Open(const std::string& path, std::string& problem,
+                                               uint64_t workBytes = StoryBounds::ArchiveWorkBytes);
     ~TStoryArchive();
     TStoryArchive(const TStoryArchive&) = delete;
     TStoryArchive& operator=(const TStoryArchive&) = delete;
@@ -46,7 +49,7 @@ public:
     // The names in a folder of the story, in no particular order.
     std::vector<std::string> EntriesOf(const std::string& folder) const;
     // Unpacks a file of the story, at most `maxBytes` of it. Raises EInOutError when it cannot be
-    // unpacked (a damaged archive, or more to unpack on the way to it than ArchiveWorkBytes).
+    // unpacked (a damaged archive, or more to unpack on the way to it than the archive's bound).
     TMemberBytes Read(const std::string& path, uint64_t maxBytes) const;
 
     // The archive's file name and a digest of all its bytes, for a folder name of its own.
@@ -58,13 +61,14 @@ private:
         int64_t Entry = -1;  // its place among the archive's entries, for a file
     };
 
-    TStoryArchive(int fd, std::string path);
+    TStoryArchive(int fd, std::string path, uint64_t workBytes);
     bool Index(std::string& problem);
     void Add(std::string name, TEntryKind kind, int64_t entry);
     std::optional<std::string> InStory(const std::string& path) const;
 
     int Fd;
     std::string Path;
+    uint64_t WorkBytes;
     std::string Root;
     std::unordered_map<std::string, TMember> Members;                    // by path from the top
     std::unordered_map<std::string, std::vector<std::string>> Children;  // folder ("" or "a/") -> names

@@ -175,10 +175,12 @@ std::string LzhArchive(const std::vector<TArchiveMember>& members)
     return out + '\0';
 }
 
-std::string TarArchive(const std::vector<TArchiveMember>& members)
+std::string TarArchive(const std::vector<TArchiveMember>& members, bool gzip)
 {
     archive* a = archive_write_new();
     archive_write_set_format_pax_restricted(a);
+    if (gzip)
+        archive_write_add_filter_gzip(a);
     std::vector<char> buffer(1 << 20);
     size_t used = 0;
     archive_write_open_memory(a, buffer.data(), buffer.size(), &used);

@@ -18,8 +18,8 @@ struct TArchiveMember {
 std::string ZipArchive(const std::vector<TArchiveMember>& members);
 // LZH level-0 headers, stored (-lh0-); no links nor folders.
 std::string LzhArchive(const std::vector<TArchiveMember>& members);
-// A POSIX tar, links included.
-std::string TarArchive(const std::vector<TArchiveMember>& members);
+// A POSIX tar, links included, compressed with gzip when `gzip` is set.
+std::string TarArchive(const std::vector<TArchiveMember>& members, bool gzip = false);
 // A cpio (SVR4) of two names of one file, as cpio stores a hard link: `first` empty, `second`
 // with the bytes and marked as a link to the first.
 std::string CpioHardLink(const std::string& first, const std::string& second, const std::string& data);

@@ -32,11 +32,12 @@ protected:
         fs::remove_all(Dir);
     }
     // Plays from the archive of these bytes, from its folder `folder`; the problem when it cannot.
-    std::string Play(const std::string& bytes, const std::string& folder = "")
+    std::string Play(const std::string& bytes, const std::string& folder = "",
+                     uint64_t workBytes = StoryBounds::ArchiveWorkBytes)
     {
         WriteFile("story.arc", bytes);
         std::string problem;
-        std::unique_ptr<TStoryArchive> archive = TStoryArchive::Open(Dir + "/story.arc", problem);
+        std::unique_ptr<TStoryArchive> archive = TStoryArchive::Open(Dir + "/story.arc", problem, workBytes);
         if (archive)
             archive->EnterFolder(folder);
         PlayFromArchive(std::move(archive));
@@ -164,4 +165,11 @@ TEST_F(StoryArchiveTest, TheIndexIsBoundedInEntriesAndNameLength)
     ASSERT_EQ(Play(ZipArchive({{"dat/" + longName, "long"}, {"dat/1.txt", "script"}})), "");
     EXPECT_FALSE(FileExists("dat\\" + longName));
     EXPECT_TRUE(FileExists("dat\\1.txt"));
+
+    // What a pass may unpack: here a compressed tar, unpacked as a whole to pass over its files.
+    const std::string tar =
+        TarArchive({{"big.wav", std::string(4 * StoryBounds::MiB, '\0')}, {"dat/1.txt", "x"}}, true);
+    EXPECT_NE(Play(tar, "", 2 * StoryBounds::MiB).find("unpacks to more"), std::string::npos);
+    ASSERT_EQ(Play(tar, "", 8 * StoryBounds::MiB), "");
+    EXPECT_EQ(ReadWholeFile("dat\\1.txt", 100), "x");
 }
