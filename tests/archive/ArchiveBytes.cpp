@@ -175,13 +175,16 @@ std::string LzhArchive(const std::vector<TArchiveMember>& members)
     return out + '\0';
 }
 
-std::string TarArchive(const std::vector<TArchiveMember>& members, bool gzip)
+namespace {
+
+// The members written by libarchive in `format`, through `filter` when given.
+std::string Written(const std::vector<TArchiveMember>& members, int (*format)(archive*), int (*filter)(archive*))
 {
     archive* a = archive_write_new();
-    archive_write_set_format_pax_restricted(a);
-    if (gzip)
-        archive_write_add_filter_gzip(a);
-    std::vector<char> buffer(1 << 20);
+    format(a);
+    if (filter)
+        filter(a);
+    std::vector<char> buffer(8 << 20);
     size_t used = 0;
     archive_write_open_memory(a, buffer.data(), buffer.size(), &used);
     for (const TArchiveMember& m : members) {
@@ -206,6 +209,23 @@ std::string TarArchive(const std::vector<TArchiveMember>& members, bool gzip)
     archive_write_close(a);
     archive_write_free(a);
     return std::string(buffer.data(), used);
+}
+
+}  // namespace
+
+std::string TarArchive(const std::vector<TArchiveMember>& members, bool gzip)
+{
+    return Written(members, archive_write_set_format_pax_restricted, gzip ? archive_write_add_filter_gzip : nullptr);
+}
+
+std::string TarXzArchive(const std::vector<TArchiveMember>& members)
+{
+    return Written(members, archive_write_set_format_pax_restricted, archive_write_add_filter_xz);
+}
+
+std::string SevenZipArchive(const std::vector<TArchiveMember>& members)
+{
+    return Written(members, archive_write_set_format_7zip, nullptr);
 }
 
 std::string CpioHardLink(const std::string& first, const std::string& second, const std::string& data)

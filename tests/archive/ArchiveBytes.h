@@ -1,6 +1,6 @@
-// Archives made by the tests themselves, byte by byte, with member names exactly as given: ZIP as
-// DOS-era tools wrote it (Shift-JIS names, no UTF-8 flag), LZH with level-0 headers, tar through
-// libarchive's writer.
+// Archives made by the tests themselves, with member names exactly as given: ZIP as DOS-era tools
+// wrote it (Shift-JIS names, no UTF-8 flag) and LZH with level-0 headers, byte by byte; tar, cpio
+// and 7z through libarchive's writer.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,9 @@ std::string ZipArchive(const std::vector<TArchiveMember>& members);
 std::string LzhArchive(const std::vector<TArchiveMember>& members);
 // A POSIX tar, links included, compressed with gzip when `gzip` is set.
 std::string TarArchive(const std::vector<TArchiveMember>& members, bool gzip = false);
+std::string TarXzArchive(const std::vector<TArchiveMember>& members);
+// A 7z (one solid block), written by libarchive.
+std::string SevenZipArchive(const std::vector<TArchiveMember>& members);
 // A cpio (SVR4) of two names of one file, as cpio stores a hard link: `first` empty, `second`
 // with the bytes and marked as a link to the first.
 std::string CpioHardLink(const std::string& first, const std::string& second, const std::string& data);

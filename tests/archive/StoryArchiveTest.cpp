@@ -87,6 +87,20 @@ TEST_F(StoryArchiveTest, LzhNamesComeAsShiftJisWithTheirBackslashes)
     EXPECT_EQ(ReadWholeFile("DAT\\1.TXT", 100), "script");
 }
 
+TEST_F(StoryArchiveTest, TheOtherFormatsLibarchiveReadsServeTheirFilesToo)
+{
+    // In a solid 7z the way to a file passes through the others, unpacked and counted.
+    const std::vector<TArchiveMember> members = {
+        {"s/dat/a.jpg", std::string(100000, 'a')}, {"s/dat/1.txt", "script"}, {"s/dat/b.jpg", "b"}};
+    for (const std::string& bytes : {TarArchive(members, true), TarXzArchive(members), SevenZipArchive(members)}) {
+        ASSERT_EQ(Play(bytes, "s/"), "");
+        EXPECT_EQ(ReadWholeFile("dat\\1.txt", 100), "script");
+        EXPECT_EQ(ReadWholeFile("DAT\\B.JPG", 100), "b");
+        EXPECT_EQ(ReadWholeFile("dat\\a.jpg", 99999), std::nullopt);
+        PlayFromArchive(nullptr);
+    }
+}
+
 TEST_F(StoryArchiveTest, NamesThatClimbOrStartAtTheRootAreNeverReached)
 {
     // A file beside the archive on disk, that a story folder could name as "..\secret".
