@@ -206,8 +206,13 @@ TStoryFile::TStoryFile(const std::string& nativePath, uint64_t maxBytes, bool wr
 {
     if (Archive && !writable) {
         const TEntryKind kind = Archive->KindOf(Path);
-        if (kind == TEntryKind::Missing)
-            RaiseInOutError(ENOENT, Path);
+        if (kind == TEntryKind::Missing) {
+            // As the system answers: a missing file in a folder that is there, or a missing folder.
+            const size_t slash = Path.find_last_of('/');
+            const bool inFolder =
+                slash == std::string::npos || Archive->KindOf(Path.substr(0, slash)) == TEntryKind::Folder;
+            throw EInOutError(inFolder ? IoCode::FileNotFound : IoCode::InvalidFileName);
+        }
         if (kind != TEntryKind::File) {
             Refused = TFileRefusal::NotRegular;
             return;
