@@ -176,7 +176,7 @@ TEST_F(StoryArchiveTest, AMemberThatInflatesPastItsBoundIsRefusedInBoundedMemory
     }
 }
 
-TEST_F(StoryArchiveTest, TheIndexIsBoundedInEntriesAndNameLength)
+TEST_F(StoryArchiveTest, EachPassIsBoundedInEntriesNameLengthAndUnpacking)
 {
     std::vector<TArchiveMember> members;
     for (uint64_t i = 0; i <= StoryBounds::ArchiveEntries; ++i)
