@@ -285,8 +285,11 @@ bool TStoryArchive::Index(std::string& problem)
         }
         const bool lzh = (archive_format(pass.Get()) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_LHA;
         std::string name = MemberName(entry, lzh);
-        if (name.size() <= StoryBounds::ArchiveNameBytes)
-            Add(std::move(name), KindOfEntry(entry), count);
+        if (name.size() <= StoryBounds::ArchiveNameBytes && !Add(std::move(name), KindOfEntry(entry), count)) {
+            problem =
+                "its names take more than " + std::to_string(StoryBounds::ArchiveIndexBytes / StoryBounds::MiB) + " MB";
+            return false;
+        }
         if (!pass.Skip()) {
             failed = true;
             break;
@@ -300,20 +303,25 @@ bool TStoryArchive::Index(std::string& problem)
 }
 
 // Indexes a member under its clean path, and every folder on the way to it. A later member of the
-// same name takes the place of an earlier one, as it would when the archive is unpacked.
-void TStoryArchive::Add(std::string name, TEntryKind kind, int64_t entry)
+// same name takes the place of an earlier one, as it would when the archive is unpacked. False
+// when the index would hold more than its bound.
+bool TStoryArchive::Add(std::string name, TEntryKind kind, int64_t entry)
 {
     std::optional<std::vector<std::string>> parts = CleanParts(name);
     if (!parts || parts->empty())
-        return;
+        return true;
     std::string path;
     for (size_t i = 0; i < parts->size(); ++i) {
         const bool last = i + 1 == parts->size();
         const std::string folder = path;
         path += (*parts)[i];
         auto [member, added] = Members.try_emplace(path);
-        if (added)
+        if (added) {
             Children[folder].push_back((*parts)[i]);
+            IndexBytes += path.size() + (*parts)[i].size();
+            if (IndexBytes > StoryBounds::ArchiveIndexBytes)
+                return false;
+        }
         if (last)
             member->second = TMember{kind, kind == TEntryKind::File ? entry : -1};
         else if (member->second.Kind != TEntryKind::Folder)
@@ -322,6 +330,7 @@ void TStoryArchive::Add(std::string name, TEntryKind kind, int64_t entry)
             Children[path + "/"];
         path += '/';
     }
+    return true;
 }
 
 std::vector<std::string> TStoryArchive::UpperFolders() const

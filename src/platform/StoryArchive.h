@@ -63,7 +63,7 @@ private:
 
     TStoryArchive(int fd, std::string path, uint64_t workBytes);
     bool Index(std::string& problem);
-    void Add(std::string name, TEntryKind kind, int64_t entry);
+    bool Add(std::string name, TEntryKind kind, int64_t entry);
     std::optional<std::string> InStory(const std::string& path) const;
 
     int Fd;
@@ -72,5 +72,6 @@ private:
     std::string Root;
     std::unordered_map<std::string, TMember> Members;                    // by path from the top
     std::unordered_map<std::string, std::vector<std::string>> Children;  // folder ("" or "a/") -> names
+    uint64_t IndexBytes = 0;
     mutable std::optional<uint64_t> Digest;
 };

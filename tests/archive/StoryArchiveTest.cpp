@@ -189,6 +189,15 @@ TEST_F(StoryArchiveTest, EachPassIsBoundedInEntriesNameLengthAndUnpacking)
     EXPECT_FALSE(FileExists("dat\\" + longName));
     EXPECT_TRUE(FileExists("dat\\1.txt"));
 
+    // Names of many short parts, each name with folders of its own: the index would hold every one.
+    members.clear();
+    std::string deep;
+    for (int i = 0; i < 250; ++i)
+        deep += "/a";
+    for (int i = 0; i < 1000; ++i)
+        members.push_back({std::to_string(i) + deep, ""});
+    EXPECT_NE(Play(ZipArchive(members)).find("names take more than 16 MB"), std::string::npos);
+
     // What a pass may unpack: here a compressed tar, unpacked as a whole to pass over its files.
     const std::string tar =
         TarArchive({{"big.wav", std::string(4 * StoryBounds::MiB, '\0')}, {"dat/1.txt", "x"}}, true);
