@@ -71,9 +71,10 @@ enum class TFileRefusal {
 class TStoryFile {
 public:
     // Opens the file at a native path, for reading (and writing, with `writable`), to be read up
-    // to `maxBytes`. For a story in an archive the file is unpacked here, into memory; a file
-    // opened for writing too is a save slot, always one on disk. Raises EInOutError when the system refuses to open it
-    // (a missing file with code 2); what is opened but no regular file is refused, not raised.
+    // to `maxBytes`. Raises EInOutError when the system refuses to open it (a missing file with
+    // code 2); what is opened but no regular file is refused, not raised. For a story in an
+    // archive the file is unpacked here, into memory; a file opened for writing too is a save
+    // slot, always one on disk.
     TStoryFile(const std::string& nativePath, uint64_t maxBytes, bool writable = false);
     ~TStoryFile();
     TStoryFile(const TStoryFile&) = delete;

@@ -119,8 +119,11 @@ bool HoldsStory(const fs::path& path, const std::string& inStory)
 // A folder of the archive as the terminal shows it: its name in UTF-8 already, or in Shift-JIS.
 std::string Shown(const std::string& folder)
 {
-    std::string utf8;
-    return folder.empty() ? "the top" : (Sjis::ToUtf8Exact(folder, utf8) ? utf8 : folder);
+    if (folder.empty())
+        return "the top";
+    std::vector<std::string> refused;
+    Sjis::FromUtf8(folder, "?", refused);
+    return refused.empty() ? folder : Sjis::ToUtf8(folder);
 }
 
 // The story in an archive: the one folder of it, at the top or up to two folders down, that holds

@@ -120,11 +120,13 @@ TEST_F(ArchiveStoryTest, WithNoDataFolderSavingFailsAndWritesNothing)
 TEST_F(ArchiveStoryTest, AnArchiveOfSeveralStoriesIsRefusedNamingThem)
 {
     WriteFile("two.zip", ZipArchive({{"top/" + S("一") + "/dat/1.txt", Script()},
+                                     {"top/二/dat/1.txt", Script(), TArchiveMember::File, true},
                                      {"top/two/DAT/1.TXT", Script()},
                                      {"deep/er/still/dat/1.txt", Script()}}));
     const std::string problem = EnterStoryFolder("two.zip");
-    EXPECT_NE(problem.find("holds 2 stories"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("holds 3 stories"), std::string::npos) << problem;
     EXPECT_NE(problem.find("top/一/"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("top/二/"), std::string::npos) << problem;
     EXPECT_NE(problem.find("top/two/"), std::string::npos) << problem;
     EXPECT_EQ(PlayedArchive(), nullptr);
 
