@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 
@@ -124,6 +125,14 @@ bool AppendPart(TFoundPath& found, const std::string& part)
     return true;
 }
 
+// The save fails as one into a missing folder does; the terminal is told why, which the
+// message box of that failure cannot say.
+[[noreturn]] void NoSaveFolder(const std::string& why)
+{
+    std::fprintf(stderr, "zv_rk: cannot save: %s\n", why.c_str());
+    throw EInOutError(IoCode::InvalidFileName);
+}
+
 }  // namespace
 
 void PlayFromArchive(std::unique_ptr<TStoryArchive> archive) { Archive = std::move(archive); }
@@ -180,12 +189,15 @@ std::string KeptFilePath(const std::string& windowsName, bool make)
     if (!Archive)
         return NativePath(windowsName);
     const std::string data = UserFolder(TUserFolder::Data);
-    if (data.empty())
+    if (data.empty()) {
+        if (make)
+            NoSaveFolder("a story in an archive is saved under XDG_DATA_HOME or HOME, and neither is an absolute path");
         throw EInOutError(IoCode::InvalidFileName);
+    }
     const std::string folder = data + "/saves/" + Archive->NameAndDigest();
     std::error_code ec;
     if (make && !std::filesystem::is_directory(folder, ec) && !std::filesystem::create_directories(folder, ec))
-        throw EInOutError(IoCode::InvalidFileName);
+        NoSaveFolder(folder + ": " + ec.message());
     return folder + "/" + SlashPath(windowsName);
 }
 
