@@ -105,6 +105,8 @@ uint16_t Crc16(const std::string& data)
 
 }  // namespace
 
+namespace ArchiveBytes {
+
 std::string ZipArchive(const std::vector<TArchiveMember>& members)
 {
     std::vector<TZipEntry> entries;
@@ -260,3 +262,5 @@ std::string ReadFile(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+}  // namespace ArchiveBytes

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ArchiveBytes {
+
 struct TArchiveMember {
     std::string Name;  // raw bytes
     std::string Data;  // for a link, its target
@@ -33,3 +35,5 @@ std::string ZipBomb(const std::string& name, uint64_t size, uint32_t claimed);
 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
+
+}  // namespace ArchiveBytes

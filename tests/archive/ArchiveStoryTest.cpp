@@ -12,6 +12,7 @@
 
 using namespace UnitRK;
 namespace fs = std::filesystem;
+using namespace ArchiveBytes;
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <sys/resource.h>
 
 namespace fs = std::filesystem;
+using namespace ArchiveBytes;
 
 namespace {
 
