@@ -1,7 +1,8 @@
 // A stranger's story against the real player: for each hostile input (music that is a device, a
 // FIFO or a MIDI file of millions of events, a wave whose header claims hundreds of megabytes, a
 // metafile of a million large rectangles, a script of millions of lines, a line of twenty thousand
-// "&"), the player starts in the story's folder on a private Xvfb, is left to it for a few
+// "&", a zip whose picture inflates to a gigabyte), the player starts in the story's folder (or is
+// given the archive) on a private Xvfb, is left to it for a few
 // seconds, and is then sent Enter; the figure is its peak memory, and the goal holds only when it
 // also showed a window and answered the key by drawing. A player that grows past 1 GB is stopped
 // there, so that the bench never takes the machine with it.
@@ -10,6 +11,9 @@
 #include "XScreen.h"
 
 #include <X11/keysym.h>
+
+#include <archive.h>
+#include <archive_entry.h>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -36,6 +40,7 @@ constexpr int64_t AnswerLimitNs = 20'000'000'000;
 struct THostile {
     const char* What;
     std::function<void(const fs::path& dat)> Make;
+    const char* Archive = nullptr;  // the archive made beside dat that the player is given, if any
 };
 
 void Write(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
@@ -115,6 +120,33 @@ void MakeWholeFrameWmf(const fs::path& path, uint32_t count)
     Write(path, f);
 }
 
+// A zip of a story whose picture is `inflated` bytes of zeros, packed to a thousandth of that.
+void MakeZipBomb(const fs::path& path, int64_t inflated)
+{
+    archive* a = archive_write_new();
+    archive_write_set_format_zip(a);
+    archive_write_open_filename(a, path.c_str());
+    const std::string script = "#Cg big.jpg\r\nhello\r\nworld\r\n";
+    const std::string zeros(1 << 20, '\0');
+    for (const auto& [name, size] :
+         {std::pair{"s/dat/1.txt", static_cast<int64_t>(script.size())}, std::pair{"s/dat/big.jpg", inflated}}) {
+        archive_entry* e = archive_entry_new();
+        archive_entry_set_pathname(e, name);
+        archive_entry_set_filetype(e, AE_IFREG);
+        archive_entry_set_perm(e, 0644);
+        archive_entry_set_size(e, size);
+        archive_write_header(a, e);
+        if (size == static_cast<int64_t>(script.size()))
+            archive_write_data(a, script.data(), script.size());
+        else
+            for (int64_t left = size; left > 0; left -= static_cast<int64_t>(zeros.size()))
+                archive_write_data(a, zeros.data(), zeros.size());
+        archive_entry_free(e);
+    }
+    archive_write_close(a);
+    archive_write_free(a);
+}
+
 const std::vector<THostile> Inputs = {
     {"music that is /dev/zero",
      [](const fs::path& dat) {
@@ -163,6 +195,8 @@ const std::vector<THostile> Inputs = {
              line += "&a";
          Write(dat / "1.txt", line + "\r\nhello\r\n");
      }},
+    {"a zip whose picture inflates to 1 GB",
+     [](const fs::path& dat) { MakeZipBomb(dat.parent_path() / "bomb.zip", int64_t{1} << 30); }, "bomb.zip"},
 };
 
 double RssMbOf(pid_t pid)
@@ -185,7 +219,8 @@ struct TOutcome {
     double PeakMb = 0;
 };
 
-pid_t StartPlayer(const std::string& player, const fs::path& story, const std::string& display, const fs::path& config)
+pid_t StartPlayer(const std::string& player, const fs::path& story, const char* archive, const std::string& display,
+                  const fs::path& config)
 {
     pid_t pid = fork();
     if (pid == 0) {
@@ -197,16 +232,17 @@ pid_t StartPlayer(const std::string& player, const fs::path& story, const std::s
         setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         int null = open("/dev/null", O_WRONLY);
         dup2(null, 2);
-        execl(player.c_str(), player.c_str(), static_cast<char*>(nullptr));
+        execl(player.c_str(), player.c_str(), archive, static_cast<char*>(nullptr));
         _exit(127);
     }
     return pid;
 }
 
-TOutcome Feed(const std::string& player, const fs::path& story, const std::string& display, TScreenWatch& watch)
+TOutcome Feed(const std::string& player, const fs::path& story, const char* archive, const std::string& display,
+              TScreenWatch& watch)
 {
     TOutcome outcome;
-    const pid_t pid = StartPlayer(player, story, display, story.parent_path() / "config");
+    const pid_t pid = StartPlayer(player, story, archive, display, story.parent_path() / "config");
     if (pid < 0)
         return outcome;
     // The player's memory, watched all along; past the limit it is stopped.
@@ -281,7 +317,7 @@ int main(int argc, char** argv)
         const fs::path story = root / ("story" + std::to_string(++n));
         fs::create_directories(story / "dat");
         input.Make(story / "dat");
-        const TOutcome o = Feed(player, story, xvfb.Display, watch);
+        const TOutcome o = Feed(player, story, input.Archive, xvfb.Display, watch);
         std::printf("%s: window %s, Enter %s, peak %.1f MB%s\n", input.What, o.Shown ? "shown" : "not shown",
                     o.Answered ? "answered" : "not answered", o.PeakMb, o.Stopped ? " (stopped)" : "");
         std::printf("figure | peak memory of the player fed %s, answering Enter | %.1f MB | under %g MB | %s\n",

@@ -44,7 +44,7 @@ fi
 read -r busy0 total0 < <(cpu_ticks)
 ours0=$(our_seconds)
 # The order of the table: the engine, the start, the window, pictures, sound, then the rest.
-order=(bench_engine bench_startup bench_window bench_picture bench_sound bench_author bench_hostile)
+order=(bench_engine bench_startup bench_archive bench_window bench_picture bench_sound bench_author bench_hostile)
 for b in "$build"/bench/bench_*; do
     name=$(basename "$b")
     [[ " ${order[*]} " == *" $name "* ]] || order+=("$name")

@@ -1,6 +1,7 @@
 // Writes the seed corpus of every fuzz target: a few valid files of each kind, made here with the
 // builders the tests use (and the demo story's own files), one folder per target.
 //   make_seeds OUTPUT_FOLDER
+#include "archive/ArchiveBytes.h"
 #include "audio/SoundTestFiles.h"
 #include "engine/SaveRecord.h"
 #include "graphics/PictureFiles.h"
@@ -236,6 +237,25 @@ void Captions()
     Seed("label_text", "many-lines.txt", "\xF5\xF5\x0F\x03a\r\n"s + plain);
 }
 
+void Archives()
+{
+    // The demo story in each kind of archive, with Shift-JIS names, links and a member of zeros.
+    std::vector<ArchiveBytes::TArchiveMember> story;
+    for (const auto& entry : fs::directory_iterator(std::string(RK_DEMO_DIR) + "/dat"))
+        story.push_back({"night/dat/" + entry.path().filename().string(), ReadFile(entry.path().string())});
+    story.push_back(
+        {"night/dat/\x95\x5C.jpg", std::string(4096, '\0'), ArchiveBytes::TArchiveMember::File, false, true});
+    Seed("archive", "story.zip", ArchiveBytes::ZipArchive(story));
+    Seed("archive", "story.lzh", ArchiveBytes::LzhArchive(story));
+    Seed("archive", "story.tar.gz", ArchiveBytes::TarArchive(story, true));
+    Seed("archive", "story.7z", ArchiveBytes::SevenZipArchive(story));
+    Seed("archive", "links.tar",
+         ArchiveBytes::TarArchive({{"dat/1.txt", "#Cg a.jpg\r\n"},
+                                   {"dat/a.jpg", "/etc/passwd", ArchiveBytes::TArchiveMember::Symlink},
+                                   {"dat/b.jpg", "dat/1.txt", ArchiveBytes::TArchiveMember::Hardlink}}));
+    Seed("archive", "bomb.zip", ArchiveBytes::ZipBomb("dat/big.jpg", 8 << 20, 10));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -252,6 +272,7 @@ int main(int argc, char** argv)
         Pictures();
         Music();
         Captions();
+        Archives();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_seeds: %s\n", e.what());
         return 1;

@@ -10,7 +10,7 @@ if [ $# -ne 2 ]; then
 fi
 build=$(realpath "$1")
 seconds=$2
-targets=(script save jpg bmp ico wmf emf mci midi wave label_text utf8_script)
+targets=(script save jpg bmp ico wmf emf mci midi wave label_text utf8_script archive)
 
 seeds=$build/fuzz-seeds
 "$build/fuzz/make_seeds" "$seeds" || exit 1

@@ -15,7 +15,7 @@ PACKAGES=(
   libemf2svg-dev librsvg2-dev libcairo2-dev
   libx11-dev libxdamage-dev xvfb xauth xdotool imagemagick x11-utils gdb openbox
   libcli11-dev libinih-dev
-  libarchive-dev jlha-utils fonts-liberation2
+  libarchive-dev zlib1g-dev jlha-utils python3 fonts-liberation2
   desktop-file-utils man-db groff-base graphviz
 )
 

@@ -21,8 +21,6 @@
 #include <memory>
 #include <set>
 
-#include <sys/stat.h>
-
 namespace Author {
 
 namespace {
@@ -297,8 +295,7 @@ private:
         const std::string named = Utf8(SlashPath(path));
         const TFoundPath found = FindDataFile(path);
         const std::string shown = ShownPath(found);
-        struct stat st {};
-        if (!found.Found || stat(found.Path.c_str(), &st) != 0) {  // a link to nothing is missing too
+        if (!found.Found || !NativePathLeadsSomewhere(found.Path)) {  // a link to nothing is missing too
             Say(line, TSeverity::Warning, what + " " + named + " is missing");
             return;
         }

@@ -12,7 +12,7 @@ void OpenDataMenu()
     Rk.Page2->Visible = true;
     Rk.Page1->Visible = false;
     for (int n = 0; n < static_cast<int>(Rk.LoadButtons.Count()); ++n)
-        Rk.LoadButtons[n]->Visible = FileExists(SlotFileName(n));
+        Rk.LoadButtons[n]->Visible = KeptFileExists(SlotFileName(n));
 }
 
 void CloseDataMenu()

@@ -3,17 +3,25 @@
 #include "platform/CodePageNames.h"
 #include "platform/Errors.h"
 #include "platform/ShiftJis.h"
+#include "platform/StoryArchive.h"
+#include "platform/UserFolders.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
 
 namespace {
 
 using CodePageNames::TMangling;
+
+std::unique_ptr<TStoryArchive> Archive;
 
 std::string SlashPath(const std::string& windowsPath)
 {
@@ -26,8 +34,26 @@ std::string SlashPath(const std::string& windowsPath)
 
 bool Exists(const std::string& path)
 {
+    if (Archive)
+        return Archive->KindOf(path) != TEntryKind::Missing;
     struct stat st {};
     return lstat(path.c_str(), &st) == 0;
+}
+
+// Calls `take` with the name of each entry of a folder of the story.
+void ForEachEntry(const std::string& folder, const std::function<void(std::string)>& take)
+{
+    if (Archive) {
+        for (const std::string& name : Archive->EntriesOf(folder))
+            take(name);
+        return;
+    }
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return;
+    while (dirent* e = readdir(dir))
+        take(e->d_name);
+    closedir(dir);
 }
 
 // The name in UTF-8, or "" when it is plain ASCII (the same in both) or holds a byte that is no
@@ -92,19 +118,15 @@ TStandIn StandInFor(const std::string& name, const std::string& utf8, const std:
 // order is taken, so that the file used never depends on the order the folder lists them in.
 TStandIn StandInEntry(const std::string& folder, const std::string& name, const std::string& utf8)
 {
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir)
-        return {};
     TStandIn best;
-    while (dirent* e = readdir(dir)) {
-        TStandIn candidate = StandInFor(name, utf8, e->d_name);
+    ForEachEntry(folder, [&](std::string entry) {
+        TStandIn candidate = StandInFor(name, utf8, entry);
         if (candidate.Entry.empty())
-            continue;
+            return;
         if (best.Entry.empty() || Rank(candidate) < Rank(best) ||
             (Rank(candidate) == Rank(best) && candidate.Entry < best.Entry))
             best = std::move(candidate);
-    }
-    closedir(dir);
+    });
     return best;
 }
 
@@ -134,7 +156,19 @@ bool AppendPart(TFoundPath& found, const std::string& part)
     return true;
 }
 
+// The save fails as one into a missing folder does; the terminal is told why, which the
+// message box of that failure cannot say.
+[[noreturn]] void NoSaveFolder(const std::string& why)
+{
+    std::fprintf(stderr, "zv_rk: cannot save: %s\n", why.c_str());
+    throw EInOutError(IoCode::InvalidFileName);
+}
+
 }  // namespace
+
+void PlayFromArchive(std::unique_ptr<TStoryArchive> archive) { Archive = std::move(archive); }
+
+TStoryArchive* PlayedArchive() { return Archive.get(); }
 
 TFoundPath FindDataFile(const std::string& windowsPath)
 {
@@ -167,13 +201,72 @@ std::string NativePath(const std::string& windowsPath) { return FindDataFile(win
 
 bool FileExists(const std::string& windowsPath)
 {
+    if (Archive)
+        return Archive->KindOf(NativePath(windowsPath)) == TEntryKind::File;
     struct stat st {};
     return stat(NativePath(windowsPath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool NativePathLeadsSomewhere(const std::string& nativePath)
+{
+    if (Archive)
+        return Archive->KindOf(nativePath) != TEntryKind::Missing;
+    struct stat st {};
+    return stat(nativePath.c_str(), &st) == 0;
+}
+
+std::string KeptFilePath(const std::string& windowsName, bool make)
+{
+    if (!Archive)
+        return NativePath(windowsName);
+    const std::string data = UserFolder(TUserFolder::Data);
+    if (data.empty()) {
+        if (make)
+            NoSaveFolder("a story in an archive is saved under XDG_DATA_HOME or HOME, and neither is an absolute path");
+        throw EInOutError(IoCode::InvalidFileName);
+    }
+    const std::string folder = data + "/saves/" + Archive->NameAndDigest();
+    std::error_code ec;
+    if (make && !std::filesystem::is_directory(folder, ec) && !std::filesystem::create_directories(folder, ec))
+        NoSaveFolder(folder + ": " + ec.message());
+    return folder + "/" + SlashPath(windowsName);
+}
+
+bool KeptFileExists(const std::string& windowsName)
+{
+    if (!Archive)
+        return FileExists(windowsName);
+    try {
+        struct stat st {};
+        return stat(KeptFilePath(windowsName, false).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    } catch (const EInOutError&) {
+        return false;
+    }
 }
 
 TStoryFile::TStoryFile(const std::string& nativePath, uint64_t maxBytes, bool writable)
     : Path(nativePath), MaxBytes(maxBytes)
 {
+    if (Archive && !writable) {
+        const TEntryKind kind = Archive->KindOf(Path);
+        if (kind == TEntryKind::Missing) {
+            // As the system answers: a missing file in a folder that is there, or a missing folder.
+            const size_t slash = Path.find_last_of('/');
+            const bool inFolder =
+                slash == std::string::npos || Archive->KindOf(Path.substr(0, slash)) == TEntryKind::Folder;
+            throw EInOutError(inFolder ? IoCode::FileNotFound : IoCode::InvalidFileName);
+        }
+        if (kind != TEntryKind::File) {
+            Refused = TFileRefusal::NotRegular;
+            return;
+        }
+        TMemberBytes member = Archive->Read(Path, MaxBytes);
+        Unpacked = std::move(member.Bytes);
+        FileSize = member.TooLarge ? MaxBytes + 1 : Unpacked.size();
+        if (member.TooLarge)
+            Refused = TFileRefusal::TooLarge;
+        return;
+    }
     // Without O_NONBLOCK opening a FIFO waits for a writer; what it is, is asked of what was opened.
     const int mode = writable ? O_RDWR : O_RDONLY;
     Fd = open(Path.c_str(), mode | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -201,6 +294,12 @@ size_t TStoryFile::Read(char* buffer, size_t size)
 {
     if (Refused != TFileRefusal::None || size == 0)
         return 0;
+    if (Fd < 0) {
+        const size_t n = std::min(size, Unpacked.size() - UnpackedAt);
+        Unpacked.copy(buffer, n, UnpackedAt);
+        UnpackedAt += n;
+        return n;
+    }
     // One byte past the bound is asked for, to tell a file of exactly the bound from a larger one.
     const uint64_t left = MaxBytes - Done;
     const size_t want = left < size ? static_cast<size_t>(left + 1) : size;
@@ -223,6 +322,11 @@ std::optional<std::string> TStoryFile::ReadRest()
 {
     if (Refused == TFileRefusal::None && FileSize > MaxBytes)
         Refused = TFileRefusal::TooLarge;  // no need to read it to know
+    if (Fd < 0 && Refused == TFileRefusal::None && UnpackedAt == 0) {
+        std::string bytes = std::move(Unpacked);  // held once, not copied
+        Unpacked.clear();
+        return bytes;
+    }
     std::string bytes;
     char buffer[65536];
     while (const size_t n = Read(buffer, sizeof buffer))

@@ -2,9 +2,11 @@
 #pragma once
 
 #include "platform/CodePageNames.h"
+#include "platform/StoryArchive.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +23,13 @@ struct TFoundPath {
     // Some part of the path exists only under its name as an unpacker mangled it.
     CodePageNames::TMangling Mangled = CodePageNames::TMangling::None;
 };
+
+// Plays the story from an archive from now on: every path the story names is looked up and read
+// in it, and the story's save slots are kept in a folder of the user's data of its own. nullptr
+// goes back to the story in the current folder.
+void PlayFromArchive(std::unique_ptr<TStoryArchive> archive);
+// The archive played from, or nullptr.
+TStoryArchive* PlayedArchive();
 
 // Finds what a Windows-style path names. A single-byte backslash is a folder separator, while
 // the byte 0x5C that ends a double-byte character (as in 表 or ソ) stays part of the name. The
@@ -40,6 +49,18 @@ std::string NativePath(const std::string& windowsPath);
 // True when a regular file (not a folder) exists at the Windows-style path.
 bool FileExists(const std::string& windowsPath);
 
+// True when something other than a link to nothing is at a native path of the story.
+bool NativePathLeadsSomewhere(const std::string& nativePath);
+
+// The native path of a file the player keeps for the story, a save slot named as "save0.dat":
+// beside a story in a folder, as NativePath finds it; for a story in an archive, in its folder
+// under the user's data, "saves/NAME-DIGEST/", which `make` makes when it is missing. Raises
+// EInOutError (code 3) when the story in an archive has no such folder: no usable HOME nor
+// XDG_DATA_HOME, or the folder cannot be made.
+std::string KeptFilePath(const std::string& windowsName, bool make);
+// True when that file exists and is a regular file.
+bool KeptFileExists(const std::string& windowsName);
+
 // Why a file a story names gave no (more) bytes.
 enum class TFileRefusal {
     None,        // open, and read so far within its bound
@@ -56,7 +77,9 @@ class TStoryFile {
 public:
     // Opens the file at a native path, for reading (and writing, with `writable`), to be read up
     // to `maxBytes`. Raises EInOutError when the system refuses to open it (a missing file with
-    // code 2); what is opened but no regular file is refused, not raised.
+    // code 2); what is opened but no regular file is refused, not raised. For a story in an
+    // archive the file is unpacked here, into memory; a file opened for writing too is a save
+    // slot, always one on disk.
     TStoryFile(const std::string& nativePath, uint64_t maxBytes, bool writable = false);
     ~TStoryFile();
     TStoryFile(const TStoryFile&) = delete;
@@ -75,6 +98,8 @@ public:
 private:
     std::string Path;
     int Fd = -1;
+    std::string Unpacked;  // a member of the archive played from, read from here
+    size_t UnpackedAt = 0;
     uint64_t MaxBytes;
     uint64_t Done = 0;
     uint64_t FileSize = 0;

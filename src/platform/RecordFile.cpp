@@ -123,7 +123,7 @@ void WriteInPlace(const std::string& path, const void* data, size_t size)
 
 std::vector<uint8_t> ReadRecord(const std::string& windowsPath, size_t size)
 {
-    const std::string path = NativePath(windowsPath);
+    const std::string path = KeptFilePath(windowsPath, false);
     CheckWritable(path);
     // Opened for writing too, only as the runtime opens a record file; nothing is written.
     TStoryFile file(path, size, true);
@@ -143,7 +143,7 @@ std::vector<uint8_t> ReadRecord(const std::string& windowsPath, size_t size)
 
 void ReplaceFile(const std::string& windowsPath, const void* data, size_t size)
 {
-    const std::string path = NativePath(windowsPath);
+    const std::string path = KeptFilePath(windowsPath, true);
     // A slot that is a link is read through it, so what it points to tells whether the slot is
     // read-only and gives the new file its mode; the link itself is what the rename replaces.
     CheckWritable(path);

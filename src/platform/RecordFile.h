@@ -1,5 +1,5 @@
-// Files of fixed-size records (the save slots). Every operation is checked and fails with the
-// runtime's input/output error.
+// Files of fixed-size records (the save slots), where KeptFilePath puts them. Every operation is
+// checked and fails with the runtime's input/output error.
 #pragma once
 
 #include <cstddef>

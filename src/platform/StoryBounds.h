@@ -35,4 +35,17 @@ constexpr uint64_t MidiBytes = 4 * MiB;
 // Sound effect file size: a few minutes of CD-quality wave. Past it the effect stays silent.
 constexpr uint64_t EffectBytes = 64 * MiB;
 
+// A story in an archive: at most this many entries (real stories hold a few hundred files), each
+// named in at most this many bytes; an archive with more is refused, a longer name is left out.
+constexpr uint64_t ArchiveEntries = 100000;
+constexpr uint64_t ArchiveNameBytes = 1024;
+// The index holds every folder on the way to each member by its whole path: deep names would
+// multiply it. Real stories' names take some tens of kilobytes.
+constexpr uint64_t ArchiveIndexBytes = 16 * MiB;
+
+// The bytes one pass over an archive may unpack: the index made at start, or the way to one member
+// and that member. Past it the archive is refused at start, or the member is treated as too large,
+// so that a member packed to inflate to gigabytes costs seconds, not the machine.
+constexpr uint64_t ArchiveWorkBytes = 1024 * MiB;
+
 }  // namespace StoryBounds

@@ -2,6 +2,8 @@
 
 #include "engine/UnitRK.h"
 #include "platform/Files.h"
+#include "platform/ShiftJis.h"
+#include "platform/StoryArchive.h"
 #include "ui/Settings.h"
 
 #include <CLI/CLI.hpp>
@@ -24,8 +26,8 @@ void DeclareOptions(CLI::App& app, TCommandLine& line, std::string& scale)
 {
     app.set_version_flag("--version", "zv_rk " RK_VERSION, "Print the version and exit");
     app.add_option("STORY", line.Story,
-                   "The story to play: the folder that holds its dat folder, that dat folder, or dat/1.txt "
-                   "(default: the current folder)")
+                   "The story to play: the folder that holds its dat folder, that dat folder, dat/1.txt, or the "
+                   "archive it came in (.zip, .lzh, .7z, .tar.*) (default: the current folder)")
         ->type_name("");
     app.add_option("-s,--scale", scale,
                    "Draw the window N times larger, or as large as fits in half the display's height (auto); Ctrl++ "
@@ -114,6 +116,46 @@ bool HoldsStory(const fs::path& path, const std::string& inStory)
     return fs::equivalent(NativePath(inStory), path, ec);
 }
 
+// A folder of the archive as the terminal shows it: its name in UTF-8 already, or in Shift-JIS.
+std::string Shown(const std::string& folder)
+{
+    if (folder.empty())
+        return "the top";
+    std::vector<std::string> refused;
+    Sjis::FromUtf8(folder, "?", refused);
+    return refused.empty() ? folder : Sjis::ToUtf8(folder);
+}
+
+// The story in an archive: the one folder of it, at the top or up to two folders down, that holds
+// the script. Nothing is chosen among several.
+std::string EnterStoryArchive(const std::string& story, const fs::path& path)
+{
+    std::string problem;
+    std::unique_ptr<TStoryArchive> archive = TStoryArchive::Open(path, problem);
+    if (!archive)
+        return story + ": not a story: no dat/1.txt in it (" + problem + ")";
+    std::vector<std::string> stories;
+    PlayFromArchive(std::move(archive));
+    TStoryArchive& played = *PlayedArchive();
+    for (const std::string& folder : played.UpperFolders()) {
+        played.EnterFolder(folder);
+        if (FileExists(UnitRK::ScriptPath))
+            stories.push_back(folder);
+    }
+    if (stories.size() == 1) {
+        played.EnterFolder(stories.front());
+        return "";
+    }
+    PlayFromArchive(nullptr);
+    if (stories.empty())
+        return story + ": not a story: no dat/1.txt in it";
+    std::string list;
+    for (const std::string& folder : stories)
+        list += (list.empty() ? "" : ", ") + Shown(folder);
+    return story + ": holds " + std::to_string(stories.size()) + " stories, in " + list +
+           ": unpack it and name the folder of one";
+}
+
 }  // namespace
 
 std::string EnterStoryFolder(const std::string& story)
@@ -152,5 +194,7 @@ std::string EnterStoryFolder(const std::string& story)
             std::perror("zv_rk");
         close(home);
     }
+    if (fs::is_regular_file(status))
+        return EnterStoryArchive(story, path);
     return story + ": not a story: no dat/1.txt in it";
 }

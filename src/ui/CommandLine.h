@@ -23,6 +23,8 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, TCommandL
                                     std::ostream& err);
 
 // Makes the story that `story` names the current folder: the folder that holds dat/, that dat
-// folder itself, or its script dat/1.txt. Returns "" when it did, otherwise the problem (and the
-// current folder is left as it was).
+// folder itself, or its script dat/1.txt. An archive that holds one story (in a folder that holds
+// dat/, at its top or up to two folders down) is played from instead, the current folder left as
+// it was. Returns "" when it did, otherwise the problem (and the current folder is left as it
+// was): among them an archive of several stories, which are named.
 std::string EnterStoryFolder(const std::string& story);

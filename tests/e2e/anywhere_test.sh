@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The program as a person starts it from a shell or a desktop: the command line's usage errors
 # and a story named from elsewhere; then, in a real X window (a private Xvfb with a window
-# manager, which full screen needs), the window at 3×, a click and a key there, full screen, and
-# the settings kept for the next start.
+# manager, which full screen needs), the story also played from a ZIP and an LZH, the window at
+# 3×, a click and a key there, full screen, and the settings kept for the next start.
 #   anywhere_test.sh ZV_RK CLOSE_WINDOW_TOOL DEMO_FOLDER
 # Set RK_E2E_KEEP=1 to keep the screenshots (the folder is printed). Waits poll for what they
 # wait for, with limits far beyond any slowness, so that only a real hang fails.
@@ -166,6 +166,23 @@ wait_for_size "$W" 154x142
 wait_for "$W" one '[ "$(whites one 148x13+3+98)" -gt 0 ] && [ "$(pixel one 2 2)" = 444444 ]'
 "$closer" "$DISPLAY" "$W"
 expect_clean_exit "1x"
+
+# The same story straight from the archives it could have come in, named from elsewhere: the same
+# first frame, pixel for pixel. (jlha writes level-2 LZH headers.)
+(cd "$work/story" && python3 -c 'import sys, zipfile, pathlib
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    for p in sorted(pathlib.Path("dat").iterdir()): z.write(p, "night train/" + str(p))' "$work/demo.zip") ||
+    fail "cannot make the zip"
+(cd "$work/story" && lha -a "$work/demo.lzh" dat/* >/dev/null 2>&1) || fail "cannot make the LZH"
+for archive in demo.zip demo.lzh; do
+    start_app "$work/empty" "$work/$archive"
+    W=$(find_window) || fail "no main window for $archive"
+    wait_for_size "$W" 154x142
+    wait_for "$W" "$archive" '[ "$(differing "$archive" one)" = 0 ]'
+    "$closer" "$DISPLAY" "$W"
+    expect_clean_exit "$archive"
+done
+[ -z "$(find "$work/empty" -mindepth 1)" ] || fail "something was written beside the archives' player"
 
 # 3×, named from elsewhere: the same frame, every pixel a 3 × 3 block.
 start_app / --scale 3 "$work/story"

@@ -22,6 +22,9 @@ desktop="$root/share/applications/zv_rk.desktop"
 [ -f "$desktop" ] || fail "no desktop entry"
 desktop-file-validate "$desktop" || fail "desktop-file-validate: $desktop"
 grep -q "^Exec=zv_rk %f" "$desktop" || fail "the desktop entry does not open a folder with zv_rk"
+for type in inode/directory application/zip application/x-lzh-compressed; do
+    grep -q "^MimeType=.*$type;" "$desktop" || fail "the desktop entry does not open $type"
+done
 
 for size in 16 24 32 48 64 128 256; do
     icon="$root/share/icons/hicolor/${size}x${size}/apps/zv_rk.png"
@@ -38,7 +41,7 @@ page="$root/share/man/man6/zv_rk.6"
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$stage/page.txt")
 [ -z "$warnings" ] || fail "man -l warns: $warnings"
 # Every option of --help and every key is in the page.
-for word in --scale --fullscreen --window --help --version STORY Escape F11 Alt+Enter Ctrl++ "Page Down" settings.ini; do
+for word in --scale --fullscreen --window --help --version STORY Escape F11 Alt+Enter Ctrl++ "Page Down" settings.ini .lzh XDG_DATA_HOME; do
     grep -q -- "$word" "$stage/page.txt" || fail "the manual page does not mention $word"
 done
 for option in $("$root/bin/zv_rk" --help | grep -o -- '--[a-z]*' | sort -u); do

@@ -1,0 +1,77 @@
+// A story played straight from the archive it came in (.zip, .lzh, .7z, .tar.*): an index of its
+// members' names, made at start without unpacking anything, and each member read into memory
+// when the story names it. Nothing is ever written beside the archive nor into it.
+#pragma once
+
+#include "platform/StoryBounds.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// What a path of the story names.
+enum class TEntryKind {
+    Missing,
+    File,    // a regular file
+    Folder,  // a folder, named in the archive or holding a member
+    Other,   // a link or a device: never read, refused as a FIFO on disk is
+};
+
+// A member's bytes, read up to a bound.
+struct TMemberBytes {
+    std::string Bytes;
+    bool TooLarge = false;  // it unpacks to more than the bound: no bytes are given
+};
+
+class TStoryArchive {
+public:
+    // Opens and indexes the archive at `path`; nullptr with `problem` set when it is no archive
+    // the player reads (or one past its bounds). No pass over it unpacks more than `workBytes`.
+    static std::unique_ptr<TStoryArchive> Open(const std::string& path, std::string& problem,
+                                               uint64_t workBytes = StoryBounds::ArchiveWorkBytes);
+    ~TStoryArchive();
+    TStoryArchive(const TStoryArchive&) = delete;
+    TStoryArchive& operator=(const TStoryArchive&) = delete;
+
+    // The folders at the top and up to two levels down ("" for the top, else "a/" or "a/b/"): where
+    // a story may begin.
+    std::vector<std::string> UpperFolders() const;
+    // Makes `folder` (one of UpperFolders) the story's own: every path below is taken from there.
+    void EnterFolder(const std::string& folder) { Root = folder; }
+    const std::string& Folder() const { return Root; }
+
+    // What a "/"-separated path of the story names. Paths that lead above the story's folder or
+    // start at "/" name nothing.
+    TEntryKind KindOf(const std::string& path) const;
+    // The names in a folder of the story, in no particular order.
+    std::vector<std::string> EntriesOf(const std::string& folder) const;
+    // Unpacks a file of the story, at most `maxBytes` of it. Raises EInOutError when it cannot be
+    // unpacked (a damaged archive, or more to unpack on the way to it than the archive's bound).
+    TMemberBytes Read(const std::string& path, uint64_t maxBytes) const;
+
+    // The archive's file name and a digest of all its bytes, for a folder name of its own.
+    std::string NameAndDigest() const;
+
+private:
+    struct TMember {
+        TEntryKind Kind = TEntryKind::Missing;
+        int64_t Entry = -1;  // its place among the archive's entries, for a file
+    };
+
+    TStoryArchive(int fd, std::string path, uint64_t workBytes);
+    bool Index(std::string& problem);
+    bool Add(std::string name, TEntryKind kind, int64_t entry);
+    std::optional<std::string> InStory(const std::string& path) const;
+
+    int Fd;
+    std::string Path;
+    uint64_t WorkBytes;
+    std::string Root;
+    std::unordered_map<std::string, TMember> Members;                    // by path from the top
+    std::unordered_map<std::string, std::vector<std::string>> Children;  // folder ("" or "a/") -> names
+    uint64_t IndexBytes = 0;
+    mutable std::optional<uint64_t> Digest;
+};
