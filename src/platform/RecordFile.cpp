@@ -110,8 +110,9 @@ void WriteInPlace(const std::string& path, const void* data, size_t size)
         throw EInOutError(IoCode::AccessDenied);
     if (fd.Get() < 0)
         RaiseInOutError(errno, path);
+    // Nor into a file with other names, which may lie outside the story.
     struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1)
         throw EInOutError(IoCode::AccessDenied);
     WriteAll(fd.Get(), static_cast<const uint8_t*>(data), size, path);
     if (::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0 || ::fsync(fd.Get()) != 0)
@@ -125,8 +126,9 @@ std::vector<uint8_t> ReadRecord(const std::string& windowsPath, size_t size)
 {
     const std::string path = KeptFilePath(windowsPath, false);
     CheckWritable(path);
-    // Opened for writing too, only as the runtime opens a record file; nothing is written.
-    TStoryFile file(path, size, true);
+    // The runtime opens a record file for writing too, which CheckWritable stands in for; opened
+    // for reading only, a slot linked to a device cannot act on it.
+    TStoryFile file(path, size);
     // What is no file (a FIFO would wait for a writer for ever) is refused as a folder is.
     if (file.Refusal() == TFileRefusal::NotRegular)
         throw EInOutError(IoCode::AccessDenied);
@@ -160,7 +162,8 @@ void ReplaceFile(const std::string& windowsPath, const void* data, size_t size)
         RaiseInOutError(errno, path);
     }
     try {
-        if (exists && ::fchmod(fd.Get(), st.st_mode & 07777) != 0)
+        // Permissions only: a set-user-ID bit on what a slot's link points to is no save's.
+        if (exists && ::fchmod(fd.Get(), st.st_mode & 0777) != 0)
             RaiseInOutError(errno, path);
         WriteAll(fd.Get(), static_cast<const uint8_t*>(data), size, path);
         if (::fsync(fd.Get()) != 0)

@@ -468,8 +468,8 @@ TEST_F(SaveSlotTest, ASaveKeepsTheSlotsModeAndNeverWritesThroughALink)
     fs::create_symlink(bashrc, "save0.dat.new");
     fs::create_symlink(real, "save1.dat");
     Folder->Write("save2.dat", "old");
-    fs::permissions("save2.dat",
-                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read | fs::perms::others_write);
+    fs::permissions("save2.dat", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read |
+                                     fs::perms::others_write | fs::perms::set_gid);
     fs::create_directory("save2.dat.new");
     for (int n = 0; n < 3; ++n)
         EXPECT_EQ(ErrorShownBy(SaveSlot, n), "") << "slot " << n;
@@ -480,7 +480,7 @@ TEST_F(SaveSlotTest, ASaveKeepsTheSlotsModeAndNeverWritesThroughALink)
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(slot))) << slot << " is a file of its own";
         EXPECT_EQ(Bytes(slot).size(), 2776u) << slot;
     }
-    EXPECT_EQ(fs::status("save2.dat").permissions() & fs::perms::all,
+    EXPECT_EQ(fs::status("save2.dat").permissions() & fs::perms::mask,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read | fs::perms::others_write);
     std::vector<std::string> left;
     for (auto& e : fs::directory_iterator("."))
@@ -505,7 +505,8 @@ TEST_F(SaveSlotTest, ASlotThisUserMayNotWriteIsRefused)
 }
 
 // In a folder this user may not write nothing can be made beside a slot: a slot file is written
-// in place, while a link there is refused rather than written through.
+// in place, while a link there, or a file with another name too, is refused rather than written
+// through.
 TEST_F(SaveSlotTest, WhereNothingCanBeMadeBesideASlotItIsWrittenInPlaceButNeverThroughALink)
 {
     WriteScript({"A"});
@@ -519,16 +520,22 @@ TEST_F(SaveSlotTest, WhereNothingCanBeMadeBesideASlotItIsWrittenInPlaceButNeverT
     fs::create_symlink(real, "save0.dat");
     Folder->Write("save1.dat", "old");
     fs::permissions("save1.dat", everyoneReadsAndWrites);
+    const std::string shared = outside.Write("shared.dat", "outside");
+    fs::permissions(shared, everyoneReadsAndWrites);
+    fs::create_hard_link(shared, "save2.dat");
     fs::permissions(Folder->Path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                         fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     const int throughLink = ReplaceAsAnotherUser("save0.dat", "new");
     const int inPlace = ReplaceAsAnotherUser("save1.dat", "new");
+    const int throughHardLink = ReplaceAsAnotherUser("save2.dat", "new");
 
     EXPECT_EQ(throughLink, 0) << "1: written, 2: another error, 3: could not change user";
     EXPECT_TRUE(Bytes(real) == "outside") << "the file the slot's link points to keeps every byte";
     EXPECT_TRUE(fs::is_symlink("save0.dat"));
     EXPECT_EQ(inPlace, 1) << "0: refused, 2: another error, 3: could not change user";
     EXPECT_EQ(Bytes("save1.dat"), "new");
+    EXPECT_EQ(throughHardLink, 0) << "1: written, 2: another error, 3: could not change user";
+    EXPECT_TRUE(Bytes(shared) == "outside") << "a file the slot shares with another name keeps every byte";
 }
 
 TEST_F(SaveSlotTest, APictureThatFailsOnLoadLeavesTheDataMenuOpen)
