@@ -244,10 +244,10 @@ bool KeptFileExists(const std::string& windowsName)
     }
 }
 
-TStoryFile::TStoryFile(const std::string& nativePath, uint64_t maxBytes, bool writable)
+TStoryFile::TStoryFile(const std::string& nativePath, uint64_t maxBytes, THome home)
     : Path(nativePath), MaxBytes(maxBytes)
 {
-    if (Archive && !writable) {
+    if (Archive && home == THome::Story) {
         const TEntryKind kind = Archive->KindOf(Path);
         if (kind == TEntryKind::Missing) {
             // As the system answers: a missing file in a folder that is there, or a missing folder.
@@ -268,8 +268,7 @@ TStoryFile::TStoryFile(const std::string& nativePath, uint64_t maxBytes, bool wr
         return;
     }
     // Without O_NONBLOCK opening a FIFO waits for a writer; what it is, is asked of what was opened.
-    const int mode = writable ? O_RDWR : O_RDONLY;
-    Fd = open(Path.c_str(), mode | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    Fd = open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (Fd < 0)
         RaiseInOutError(errno, Path);
     struct stat st {};

@@ -75,12 +75,15 @@ enum class TFileRefusal {
 // opens what a story gives it.
 class TStoryFile {
 public:
-    // Opens the file at a native path, for reading (and writing, with `writable`), to be read up
-    // to `maxBytes`. Raises EInOutError when the system refuses to open it (a missing file with
-    // code 2); what is opened but no regular file is refused, not raised. For a story in an
-    // archive the file is unpacked here, into memory; a file opened for writing too is a save
-    // slot, always one on disk.
-    TStoryFile(const std::string& nativePath, uint64_t maxBytes, bool writable = false);
+    // Where a file lives: among the story's own files (in its folder or its archive), or among
+    // those the player keeps for it (its save slots, always on disk).
+    enum class THome { Story, Kept };
+
+    // Opens the file at a native path for reading, to be read up to `maxBytes`. Raises
+    // EInOutError when the system refuses to open it (a missing file with code 2); what is opened
+    // but no regular file is refused, not raised. For a story in an archive its own file is
+    // unpacked here, into memory.
+    TStoryFile(const std::string& nativePath, uint64_t maxBytes, THome home = THome::Story);
     ~TStoryFile();
     TStoryFile(const TStoryFile&) = delete;
     TStoryFile& operator=(const TStoryFile&) = delete;

@@ -128,7 +128,7 @@ std::vector<uint8_t> ReadRecord(const std::string& windowsPath, size_t size)
     CheckWritable(path);
     // The runtime opens a record file for writing too, which CheckWritable stands in for; opened
     // for reading only, a slot linked to a device cannot act on it.
-    TStoryFile file(path, size);
+    TStoryFile file(path, size, TStoryFile::THome::Kept);
     // What is no file (a FIFO would wait for a writer for ever) is refused as a folder is.
     if (file.Refusal() == TFileRefusal::NotRegular)
         throw EInOutError(IoCode::AccessDenied);
