@@ -19,6 +19,9 @@ constexpr size_t MaxClipWork = size_t{4} << 20;
 
 }  // namespace
 
+// A clipping path costs about a rectangle for every four of its elements.
+size_t TWmfPlayer::ClipPathWork(const TPathData& path) { return path.size() / 4 + 1; }
+
 // A rectangle of logical units as the device pixels it covers.
 TWmfPlayer::TPixelRect TWmfPlayer::PixelRect(double l, double t, double r, double b) const
 {
@@ -123,17 +126,32 @@ void TWmfPlayer::CountClipWork(size_t rects)
         In.Damaged();
 }
 
+// Rectangles and paths are in picture pixels, whatever transformation the figures are drawn with.
 void TWmfPlayer::ApplyClip()
 {
     cairo_reset_clip(Cr);
-    if (!State.Clip)
+    if (!State.Clip && State.ClipPaths.empty())
         return;
-    CountClipWork(State.Clip->size());
+    cairo_matrix_t figures;
+    cairo_get_matrix(Cr, &figures);
+    cairo_identity_matrix(Cr);
     cairo_fill_rule_t rule = cairo_get_fill_rule(Cr);
     cairo_set_fill_rule(Cr, CAIRO_FILL_RULE_WINDING);  // a damaged region's rectangles may overlap
-    cairo_new_path(Cr);
-    for (const TPixelRect& r : *State.Clip)
-        cairo_rectangle(Cr, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
-    cairo_clip(Cr);  // an empty path clips everything away
+    if (State.Clip) {
+        CountClipWork(State.Clip->size());
+        cairo_new_path(Cr);
+        for (const TPixelRect& r : *State.Clip)
+            cairo_rectangle(Cr, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+        cairo_clip(Cr);  // an empty path clips everything away
+    }
+    for (const auto& path : State.ClipPaths) {
+        CountClipWork(ClipPathWork(*path));
+        cairo_path_t view{CAIRO_STATUS_SUCCESS, const_cast<cairo_path_data_t*>(path->data()),
+                          static_cast<int>(path->size())};
+        cairo_new_path(Cr);
+        cairo_append_path(Cr, &view);
+        cairo_clip(Cr);
+    }
     cairo_set_fill_rule(Cr, rule);
+    cairo_set_matrix(Cr, &figures);
 }

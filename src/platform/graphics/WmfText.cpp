@@ -58,9 +58,9 @@ void TWmfPlayer::ExtTextOut(const TRecord& r)
     size_t length = static_cast<uint16_t>(Param(r, 2));
     int options = static_cast<uint16_t>(Param(r, 3));
     bool hasRect = (options & (EtoOpaque | EtoClipped)) != 0;
-    TRecord rect{r.Params + 8, hasRect ? 4u : 0u};
+    TLogicalRect rect{};
     if (hasRect)
-        Param(r, 7);
+        rect = {double(Param(r, 4)), double(Param(r, 5)), double(Param(r, 6)), double(Param(r, 7))};
     size_t text = hasRect ? 8 : 4;
     // After the text (padded to whole words), when the record holds it, the distance from each
     // character cell to the next, one for each byte.
@@ -103,7 +103,7 @@ void TWmfPlayer::CountGlyphPixels(const std::string& sjis, double height)
         In.Damaged();
 }
 
-void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int options, const TRecord* rect,
+void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int options, const TLogicalRect* rect,
                           const std::vector<double>& spacing)
 {
     std::string utf8 = Sjis::ToUtf8(sjis);
@@ -134,7 +134,7 @@ void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int optio
     }
     double left = X(x), top = Y(y);
     if (rect) {
-        double l = X(Param(*rect, 0)), t = Y(Param(*rect, 1)), r = X(Param(*rect, 2)), b = Y(Param(*rect, 3));
+        double l = X(rect->Left), t = Y(rect->Top), r = X(rect->Right), b = Y(rect->Bottom);
         cairo_rectangle(Cr, std::min(l, r), std::min(t, b), std::fabs(r - l), std::fabs(b - t));
         if (options & EtoOpaque) {
             SetSourceColour(Cr, State.BkColour);
