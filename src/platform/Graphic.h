@@ -5,11 +5,13 @@
 #include <memory>
 #include <vector>
 
-// 32-bit pixels, 0x00RRGGBB, row by row.
+// 32-bit pixels, 0x00RRGGBB, row by row. A picture too large to keep whole keeps only the part
+// its panel shows: its pixels then start at Left, Top of the picture.
 struct TRgbImage {
     int Width = 0;
     int Height = 0;
     std::vector<uint32_t> Pixels;
+    int Left = 0, Top = 0;
 };
 
 class TGraphic {

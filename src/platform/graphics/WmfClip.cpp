@@ -62,6 +62,53 @@ TWmfPlayer::TRegion TWmfPlayer::ReadRegion(const TRecord& r) const
     return region;
 }
 
+// Moves the clipping rectangles by a logical offset.
+void TWmfPlayer::OffsetClip(double x, double y)
+{
+    if (!State.Clip)
+        return;
+    // Far beyond the picture a rectangle only needs to stay there.
+    auto moved = [](int edge, double by) { return static_cast<int>(std::clamp(edge + std::round(by), -1e9, 1e9)); };
+    double dx = x * ScaleX(), dy = y * ScaleY();
+    for (TPixelRect& c : *State.Clip)
+        c = {moved(c.Left, dx), moved(c.Top, dy), moved(c.Right, dx), moved(c.Bottom, dy)};
+    ApplyClip();
+}
+
+// Combines the clipping with the union of `rects` as a region operation does: RGN_AND 1, RGN_OR 2
+// (and RGN_XOR 3, taken as it), RGN_DIFF 4, RGN_COPY 5. Clipping paths are left as they are.
+void TWmfPlayer::CombineClip(const std::vector<TPixelRect>& rects, int mode)
+{
+    std::vector<TPixelRect> whole{{0, 0, Width, Height}};
+    const std::vector<TPixelRect>& current = State.Clip ? *State.Clip : whole;
+    std::vector<TPixelRect> combined;
+    if (mode == 1) {
+        CountClipWork(current.size() * rects.size());
+        for (const TPixelRect& c : current)
+            for (const TPixelRect& r : rects) {
+                TPixelRect i{std::max(c.Left, r.Left), std::max(c.Top, r.Top), std::min(c.Right, r.Right),
+                             std::min(c.Bottom, r.Bottom)};
+                if (i.Left < i.Right && i.Top < i.Bottom)
+                    combined.push_back(i);
+            }
+    } else if (mode == 2 || mode == 3) {
+        combined = current;
+        combined.insert(combined.end(), rects.begin(), rects.end());
+    } else if (mode == 4) {
+        for (const TPixelRect& r : rects)
+            ExcludeClip(r);
+        return;
+    } else if (mode == 5) {
+        combined = rects;
+    } else {
+        return;
+    }
+    if (combined.size() > MaxClipRects)
+        In.Damaged();
+    State.Clip = std::move(combined);
+    ApplyClip();
+}
+
 void TWmfPlayer::IntersectClip(const TPixelRect& rect)
 {
     std::vector<TPixelRect> inside;

@@ -116,13 +116,7 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
         SelectClipRegion(static_cast<uint16_t>(Param(r, 0)));
         break;
     case MetaOffsetClipRgn:
-        if (State.Clip) {
-            int dx = static_cast<int>(std::lround(Param(r, 1) * ScaleX()));
-            int dy = static_cast<int>(std::lround(Param(r, 0) * ScaleY()));
-            for (TPixelRect& c : *State.Clip)
-                c = {c.Left + dx, c.Top + dy, c.Right + dx, c.Bottom + dy};
-            ApplyClip();
-        }
+        OffsetClip(Param(r, 1), Param(r, 0));
         break;
     case MetaSetBkMode:
         State.OpaqueBackground = Param(r, 0) == 2;

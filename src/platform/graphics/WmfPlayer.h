@@ -43,6 +43,11 @@ private:
     static constexpr int BrushNull = 1;     // BS_NULL: no fill
     static constexpr int BrushHatched = 2;  // BS_HATCHED: one of the six 8 x 8 hatch patterns
     enum ArcKind { ArcOnly, ArcPie, ArcChord };
+    static constexpr uint32_t RopSrcCopy = 0x00CC0020;    // the bitmap copied as it is
+    static constexpr uint32_t RopSrcAnd = 0x008800C6;     // bitmap AND picture
+    static constexpr uint32_t RopSrcPaint = 0x00EE0086;   // bitmap OR picture
+    static constexpr uint32_t RopSrcInvert = 0x00660046;  // bitmap XOR picture
+    static constexpr int DibRgbColours = 0;               // a bitmap's own colours, not palette indices
 
     struct TPen {
         int Style = 0;  // PS_SOLID; PS_DASH 1 to PS_DASHDOTDOT 4 are styled
@@ -109,6 +114,8 @@ private:
     TRegion ReadRegion(const TRecord& r) const;
     TPixelRect PixelRect(double l, double t, double r, double b) const;
     void IntersectClip(const TPixelRect& rect);
+    void OffsetClip(double x, double y);
+    void CombineClip(const std::vector<TPixelRect>& rects, int mode);
     void ExcludeClip(const TPixelRect& rect);
     void SelectClipRegion(int index);
     void ApplyClip();
@@ -164,6 +171,9 @@ private:
     void PatBlt(const TRecord& r);
     void Blit(const TRecord& r, const TBlit& blit);
     void DrawDib(const std::string& dib, const TBlit& blit);
+    void DrawDibBand(std::string dib, uint32_t scans, const TBlit& blit);
+    static bool CombinesBitmap(uint32_t rasterOp);
+    static cairo_operator_t BitmapOperator(uint32_t rasterOp);
     void FillBlit(const TBlit& blit, uint32_t rasterOp);
 
     cairo_t* Cr;
