@@ -92,5 +92,5 @@ std::shared_ptr<TGraphic> LoadEnhancedMetafile(const std::string& file, TColor b
         throw InvalidMetafileError();
     TEmfPlayer player(canvas.Context(), in, header.Handles, FrameOf(header), size.Width, size.Height, canvas.Drawn());
     player.Play(in.U32(4));
-    return std::make_shared<TBitmapGraphic>(canvas.Pixels());
+    return std::make_shared<TBitmapGraphic>(canvas.Pixels(), size.Width, size.Height);
 }
