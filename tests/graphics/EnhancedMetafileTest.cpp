@@ -237,6 +237,12 @@ TEST(EnhancedMetafile, WideTextIsDrawnInItsFontColourAndSpacing)
     EXPECT_EQ(p.Count(0xFF0000, 32, 0, 39, 50), 0) << "the room its spacing leaves";
     EXPECT_GT(p.Count(0xFF0000, 40, 10, 62, 32), 30) << "the second character, 30 units on";
     EXPECT_EQ(p.At(80, 40), 0x0000FFu);
+    // Characters Shift-JIS lacks are drawn as themselves.
+    auto single = [&](char16_t c) {
+        TEmfRecord one{ExtTextOutW, {0, 0, 0, 0, 1, 0, 0, 10, 10, 1, 76, 0, 0, 0, 0, 0, 0, c}};
+        return Load({font, Select(1), one}).Graphic->Render().Pixels;
+    };
+    EXPECT_NE(single(u'é'), single(u'?'));
 }
 
 TEST(EnhancedMetafile, StretchDibitsStretchesItsBitmapIntoTheBox)

@@ -4,8 +4,6 @@
 
 #include "EmfRecords.h"
 
-#include "platform/ShiftJis.h"
-
 #include <cmath>
 #include <numbers>
 
@@ -400,7 +398,8 @@ void TEmfPlayer::SelectClipRegion(const TRecord& r)
 
 // EMR_EXTTEXTOUTW, EMR_EXTTEXTOUTA: bounds, graphics mode, two scales, then EMRTEXT: the
 // reference point, the count of characters, where the string is, options, the clipping or
-// opaque rectangle, and where the spacing is. Wide text is drawn as the Shift-JIS it has.
+// opaque rectangle, and where the spacing is: one for each character (or for each byte of the
+// Shift-JIS of EMR_EXTTEXTOUTA).
 void TEmfPlayer::TextOut(const TRecord& r, bool wide)
 {
     TPoint at = PointL(r, 36);
@@ -417,27 +416,34 @@ void TEmfPlayer::TextOut(const TRecord& r, bool wide)
     if (dxAt != 0 && count > 0 && dxAt <= r.Size && (r.Size - dxAt) / stride >= count)
         for (size_t i = 0; i < count; ++i)
             dx.push_back(I32(r, dxAt + i * stride));
-    std::string sjis;
-    std::vector<double> spacing;
-    for (size_t i = 0; i < count; ++i) {
-        std::string character = raw.substr(i * (wide ? 2 : 1), wide ? 2 : 1);
-        double advance = dx.empty() ? 0 : dx[i];
-        if (wide) {
-            std::u16string units(1, static_cast<char16_t>(uint8_t(character[0]) | uint8_t(character[1]) << 8));
-            if (units[0] >= 0xD800 && units[0] < 0xDC00 && i + 1 < count) {
-                units += static_cast<char16_t>(uint8_t(raw[2 * i + 2]) | uint8_t(raw[2 * i + 3]) << 8);
-                advance += dx.empty() ? 0 : dx[++i];
-            }
-            character = Sjis::FromUtf8(Utf8FromUtf16(units));
-        }
-        sjis += character;
-        spacing.push_back(advance);
-        spacing.resize(sjis.size(), 0);  // the second byte of a double-byte character adds nothing
-    }
-    if (dx.empty())
-        spacing.clear();
     bool hasRect = (options & (EtoOpaque | EtoClipped)) != 0;
-    Gdi.DrawText(sjis, at.X, at.Y, static_cast<int>(options), hasRect ? &rect : nullptr, spacing);
+    Gdi.DrawText(wide ? WideText(raw, dx) : Gdi.ShiftJisText(raw, dx), at.X, at.Y, static_cast<int>(options),
+                 hasRect ? &rect : nullptr);
+}
+
+// UTF-16 text, spaced (when `dx` is given) by one distance for each unit: a character of two
+// units takes the distance of both.
+TWmfPlayer::TText TEmfPlayer::WideText(const std::string& raw, const std::vector<double>& dx) const
+{
+    TWmfPlayer::TText text{"", 0, {}, !dx.empty(), 0};
+    size_t units = raw.size() / 2;
+    auto unit = [&](size_t i) { return static_cast<char16_t>(uint8_t(raw[2 * i]) | uint8_t(raw[2 * i + 1]) << 8); };
+    for (size_t i = 0; i < units; ++i) {
+        std::u16string character(1, unit(i));
+        double advance = text.Spaced ? dx[i] : 0;
+        if (character[0] >= 0xD800 && character[0] < 0xDC00 && i + 1 < units) {
+            character += unit(++i);
+            advance += text.Spaced ? dx[i] : 0;
+        }
+        std::string utf8 = Utf8FromUtf16(character);
+        text.Utf8 += utf8;
+        ++text.Characters;
+        if (text.Spaced) {
+            text.Cells.emplace_back(utf8, text.Advance);
+            text.Advance += advance * Gdi.ScaleX();
+        }
+    }
+    return text;
 }
 
 // EMR_BITBLT, EMR_STRETCHBLT, EMR_STRETCHDIBITS, EMR_SETDIBITSTODEVICE: the destination and

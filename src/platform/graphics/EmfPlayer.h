@@ -81,6 +81,7 @@ private:
     // Clipping, text and bitmaps.
     void SelectClipRegion(const TRecord& r);
     void TextOut(const TRecord& r, bool wide);
+    TWmfPlayer::TText WideText(const std::string& raw, const std::vector<double>& dx) const;
     void DrawBitmapRecord(uint32_t type, const TRecord& r);
 
     const TLittleEndian& In;

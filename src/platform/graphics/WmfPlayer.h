@@ -150,11 +150,19 @@ private:
     std::vector<TPoint> ReadPoly(const TRecord& r);
     std::vector<std::vector<TPoint>> ReadPolyPolygon(const TRecord& r);
     void SelectFont();
-    // Adds the glyph pixels of `sjis` at `height` pixels to the metafile's count; past its bound
-    // the metafile is damaged.
-    void CountGlyphPixels(const std::string& sjis, double height);
-    void DrawText(const std::string& sjis, double x, double y, int options, const TLogicalRect* rect,
-                  const std::vector<double>& spacing = {});
+    // Adds the glyph pixels of `characters` at `height` pixels to the metafile's count; past its
+    // bound the metafile is damaged.
+    void CountGlyphPixels(size_t characters, double height);
+    // Text to draw: its characters in UTF-8 and, when the record spaces them, where each starts.
+    struct TText {
+        std::string Utf8;
+        size_t Characters;
+        std::vector<std::pair<std::string, double>> Cells;  // each character and where it starts, pixels
+        bool Spaced;
+        double Advance;  // pixels, when spaced
+    };
+    TText ShiftJisText(const std::string& sjis, const std::vector<double>& spacing) const;
+    void DrawText(const TText& text, double x, double y, int options, const TLogicalRect* rect);
     void TextOut(const TRecord& r);
     void ExtTextOut(const TRecord& r);
 

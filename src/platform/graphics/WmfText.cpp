@@ -49,7 +49,7 @@ void TWmfPlayer::TextOut(const TRecord& r)
     size_t length = static_cast<uint16_t>(Param(r, 0));
     std::string text = BytesParam(r, 1, length);
     size_t after = 1 + (length + 1) / 2;
-    DrawText(text, Param(r, after + 1), Param(r, after), 0, nullptr);
+    DrawText(ShiftJisText(text, {}), Param(r, after + 1), Param(r, after), 0, nullptr);
 }
 
 void TWmfPlayer::ExtTextOut(const TRecord& r)
@@ -69,7 +69,7 @@ void TWmfPlayer::ExtTextOut(const TRecord& r)
     if (length > 0 && r.Words >= spacing + length)
         for (size_t i = 0; i < length; ++i)
             dx.push_back(Param(r, spacing + i));
-    DrawText(BytesParam(r, text, length), x, y, options, hasRect ? &rect : nullptr, dx);
+    DrawText(ShiftJisText(BytesParam(r, text, length), dx), x, y, options, hasRect ? &rect : nullptr);
 }
 
 void TWmfPlayer::SelectFont()
@@ -93,40 +93,42 @@ void TWmfPlayer::SelectFont()
     }
 }
 
-void TWmfPlayer::CountGlyphPixels(const std::string& sjis, double height)
+void TWmfPlayer::CountGlyphPixels(size_t characters, double height)
 {
-    size_t characters = 0;
-    for (size_t i = 0; i < sjis.size(); i = Sjis::NextChar(sjis, i))
-        ++characters;
     TextPixels += static_cast<double>(characters) * height * height;
     if (TextPixels > MaxTextPixels)
         In.Damaged();
 }
 
-void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int options, const TLogicalRect* rect,
-                          const std::vector<double>& spacing)
+// With spacing given (one for each byte), each character starts where the spacing puts it (a
+// double-byte character takes the spacing of both its bytes), and the text is as wide as their sum.
+TWmfPlayer::TText TWmfPlayer::ShiftJisText(const std::string& sjis, const std::vector<double>& spacing) const
 {
-    std::string utf8 = Sjis::ToUtf8(sjis);
+    TText text{Sjis::ToUtf8(sjis), 0, {}, !spacing.empty(), 0};
+    for (size_t i = 0; i < sjis.size();) {
+        size_t next = std::min(Sjis::NextChar(sjis, i), sjis.size());
+        ++text.Characters;
+        if (text.Spaced)
+            text.Cells.emplace_back(Sjis::ToUtf8(sjis.substr(i, next - i)), text.Advance);
+        for (; i < next; ++i)
+            if (text.Spaced)
+                text.Advance += spacing[i] * ScaleX();
+    }
+    return text;
+}
+
+void TWmfPlayer::DrawText(const TText& text, double x, double y, int options, const TLogicalRect* rect)
+{
     cairo_save(Cr);
     SelectFont();
     cairo_font_extents_t font;
     cairo_font_extents(Cr, &font);
-    CountGlyphPixels(sjis, font.ascent + font.descent);
+    CountGlyphPixels(text.Characters, font.ascent + font.descent);
     cairo_text_extents_t extents;
-    cairo_text_extents(Cr, utf8.c_str(), &extents);
-    // With spacing given, each character starts where the spacing puts it (a double-byte
-    // character takes the spacing of both its bytes), and the text is as wide as their sum.
-    std::vector<std::pair<std::string, double>> cells;  // each character and where it starts
-    if (!spacing.empty()) {
-        double at = 0;
-        for (size_t i = 0; i < sjis.size();) {
-            size_t next = std::min(Sjis::NextChar(sjis, i), sjis.size());
-            cells.emplace_back(Sjis::ToUtf8(sjis.substr(i, next - i)), at);
-            for (; i < next; ++i)
-                at += spacing[i] * ScaleX();
-        }
-        extents.x_advance = at;
-    }
+    cairo_text_extents(Cr, text.Utf8.c_str(), &extents);
+    const std::vector<std::pair<std::string, double>>& cells = text.Cells;
+    if (text.Spaced)
+        extents.x_advance = text.Advance;
 
     if (State.TextAlign & TextAlignUpdateCp) {
         x = State.CurX;
@@ -166,11 +168,11 @@ void TWmfPlayer::DrawText(const std::string& sjis, double x, double y, int optio
     SetSourceColour(Cr, State.TextColour);
     if (cells.empty()) {
         cairo_move_to(Cr, std::round(dx), std::round(baseline));
-        cairo_show_text(Cr, utf8.c_str());
+        cairo_show_text(Cr, text.Utf8.c_str());
     }
-    for (const auto& [text, at] : cells) {
+    for (const auto& [character, at] : cells) {
         cairo_move_to(Cr, std::round(dx + at), std::round(baseline));
-        cairo_show_text(Cr, text.c_str());
+        cairo_show_text(Cr, character.c_str());
     }
     cairo_new_path(Cr);  // showing text leaves a current point the next figure must not start from
     cairo_restore(Cr);
