@@ -52,6 +52,8 @@ enum : uint32_t {
     StretchDiBits = 81,
     ExtCreateFontIndirectW = 82,
     ExtTextOutW = 84,
+    SmallTextOut = 108,
+    GradientFill = 118,
 };
 constexpr uint32_t Stock = 0x80000000, NullPen = Stock | 8, BlackBrush = Stock | 4, RgnCopy = 5;
 
@@ -243,6 +245,29 @@ TEST(EnhancedMetafile, WideTextIsDrawnInItsFontColourAndSpacing)
         return Load({font, Select(1), one}).Graphic->Render().Pixels;
     };
     EXPECT_NE(single(u'é'), single(u'?'));
+    // EMR_SMALLTEXTOUT: at 60,5, two characters as their low bytes, no rectangle.
+    TPicture small = Load(
+        {font, Select(1), {SetTextColor, {Rgb(0xFF0000)}}, {SmallTextOut, {60, 5, 2, 0x300, 1, 0, 0, 'H' | 'i' << 8}}});
+    EXPECT_GT(small.Count(0xFF0000, 60, 5, 90, 30), 20);
+    EXPECT_EQ(small.Count(0xFF0000, 0, 0, 58, 50), 0);
+}
+
+TEST(EnhancedMetafile, GradientsShadeBetweenTheirVerticesColours)
+{
+    // Two vertices (x, y, then 16-bit red, green, blue, alpha): red at 10,10, blue at 90,30;
+    // one rectangle shaded across, then a triangle of three colours below it.
+    TEmfRecord across{GradientFill, {0, 0, 0, 0, 2, 1, 0, 10, 10, 0xFF00, 0, 90, 30, 0, 0xFF00, 0, 1}};
+    TEmfRecord triangle{GradientFill,
+                        {0, 0, 0, 0, 3, 1, 2, 10, 35, 0xFF00, 0, 90, 35, 0xFF000000u, 0, 50, 49, 0, 0xFF00, 0, 1, 2}};
+    TPicture p = Load({across, triangle});
+    auto red = [&](int x, int y) { return p.At(x, y) >> 16; };
+    auto blue = [&](int x, int y) { return p.At(x, y) & 0xFF; };
+    EXPECT_GT(red(12, 20), 0xE0u);
+    EXPECT_LT(blue(12, 20), 0x20u);
+    EXPECT_GT(blue(88, 20), 0xE0u);
+    EXPECT_NEAR(double(red(50, 20)), 0x80, 0x10) << "half way";
+    EXPECT_GT(p.At(50, 38) >> 8 & 0xFF, 0x50u) << "inside the triangle, green from its top";
+    EXPECT_EQ(p.At(5, 45), Backdrop);
 }
 
 TEST(EnhancedMetafile, StretchDibitsStretchesItsBitmapIntoTheBox)

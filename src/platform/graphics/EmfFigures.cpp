@@ -13,6 +13,9 @@ namespace {
 constexpr uint32_t RgnAnd = 1, RgnCopy = 5;
 constexpr uint32_t RegionHeaderBytes = 32;  // size, type, count, bytes, bounds
 constexpr uint32_t EtoOpaque = 2, EtoClipped = 4, EtoGlyphIndex = 0x10, EtoPdy = 0x2000;
+constexpr uint32_t EtoNoRect = 0x100, EtoSmallChars = 0x200;  // EMR_SMALLTEXTOUT's own options
+constexpr uint32_t GradientTriangle = 2;                      // GRADIENT_FILL_RECT_H 0, _V 1
+constexpr size_t VertexBytes = 16;                            // x, y, then 16-bit red, green, blue, alpha
 // The most elements a path may gather, some 64 MB of them: more than a file's 16 MB of records
 // could make of anything but rectangles and ellipses, which a real drawing does not heap up.
 constexpr size_t MaxPathElements = size_t{4} << 20;
@@ -87,6 +90,12 @@ bool TEmfPlayer::DispatchFigure(uint32_t type, const TRecord& r)
     case EmrExtTextOutA:
     case EmrExtTextOutW:
         TextOut(r, type == EmrExtTextOutW);
+        break;
+    case EmrSmallTextOut:
+        SmallTextOut(r);
+        break;
+    case EmrGradientFill:
+        GradientFill(r);
         break;
     case EmrBitBlt:
     case EmrStretchBlt:
@@ -492,4 +501,89 @@ void TEmfPlayer::DrawBitmapRecord(uint32_t type, const TRecord& r)
     TBlit blit{TWmfPlayer::RopSrcCopy, xSrc, ySrc - U32(r, 68), cxSrc, cySrc, xDest, yDest, cxSrc / Gdi.ScaleX(),
                cySrc / Gdi.ScaleY(),   0};
     Gdi.DrawDibBand(dibAt(48), U32(r, 72), blit);
+}
+
+// EMR_SMALLTEXTOUT: the reference point, the count of characters, options, graphics mode, two
+// scales, a clipping rectangle unless the options leave it out, then the characters: UTF-16, or
+// with ETO_SMALL_CHARS their low bytes only.
+void TEmfPlayer::SmallTextOut(const TRecord& r)
+{
+    TPoint at = PointL(r, 8);
+    size_t count = U32(r, 16);
+    uint32_t options = U32(r, 20);
+    size_t text = (options & EtoNoRect) ? 36 : 52;
+    TLogicalRect rect = (options & EtoNoRect) ? TLogicalRect{0, 0, 0, 0} : RectL(r, 36);
+    if (count > r.Size)
+        In.Damaged();
+    bool small = (options & EtoSmallChars) != 0;
+    std::string raw = Bytes(r, text, count * (small ? 1 : 2));
+    if (small) {
+        std::string wide;
+        for (char c : raw)
+            wide += {c, '\0'};
+        raw = wide;
+    }
+    bool hasRect = !(options & EtoNoRect) && (options & (EtoOpaque | EtoClipped)) != 0;
+    Gdi.DrawText(WideText(raw, {}), at.X, at.Y, static_cast<int>(options & (EtoOpaque | EtoClipped)),
+                 hasRect ? &rect : nullptr);
+}
+
+// EMR_GRADIENTFILL: bounds, the counts of vertices and of rectangles or triangles, the mode, the
+// vertices (a point and a 16-bit colour), then each shape's vertex numbers. Rectangles shade from
+// their upper-left vertex's colour to their lower-right's, across or down; triangles between
+// their corners'.
+void TEmfPlayer::GradientFill(const TRecord& r)
+{
+    size_t vertices = U32(r, 24), shapes = U32(r, 28);
+    uint32_t mode = U32(r, 32);
+    size_t each = mode == GradientTriangle ? 12 : 8, at = 36 + VertexBytes * std::min(vertices, r.Size);
+    if (vertices > (r.Size - 36) / VertexBytes || shapes > (r.Size - at) / each)
+        In.Damaged();
+    struct TVertex {
+        TPoint Pixel;
+        double Red, Green, Blue;
+    };
+    std::vector<TVertex> v;
+    for (size_t i = 0; i < vertices; ++i) {
+        size_t p = 36 + VertexBytes * i;
+        uint32_t rg = U32(r, p + 8), b = U32(r, p + 12);
+        v.push_back({Device(PointL(r, p)), (rg & 0xFFFF) / 65280.0, (rg >> 16) / 65280.0, (b & 0xFFFF) / 65280.0});
+    }
+    cairo_matrix_t figures;
+    cairo_get_matrix(Cr, &figures);
+    cairo_identity_matrix(Cr);
+    for (size_t s = 0; s < shapes; ++s) {
+        size_t a = U32(r, at + each * s), b = U32(r, at + each * s + 4);
+        size_t c = mode == GradientTriangle ? U32(r, at + each * s + 8) : 0;
+        if (a >= v.size() || b >= v.size() || c >= v.size())
+            continue;
+        cairo_pattern_t* pattern;
+        cairo_new_path(Cr);
+        if (mode == GradientTriangle) {
+            pattern = cairo_pattern_create_mesh();
+            cairo_mesh_pattern_begin_patch(pattern);
+            for (size_t corner : {a, b, c})
+                cairo_mesh_pattern_line_to(pattern, v[corner].Pixel.X, v[corner].Pixel.Y);
+            for (unsigned k = 0; k < 3; ++k) {
+                const TVertex& corner = v[k == 0 ? a : k == 1 ? b : c];
+                cairo_mesh_pattern_set_corner_color_rgb(pattern, k, corner.Red, corner.Green, corner.Blue);
+            }
+            cairo_mesh_pattern_end_patch(pattern);
+            cairo_move_to(Cr, v[a].Pixel.X, v[a].Pixel.Y);
+            cairo_line_to(Cr, v[b].Pixel.X, v[b].Pixel.Y);
+            cairo_line_to(Cr, v[c].Pixel.X, v[c].Pixel.Y);
+            cairo_close_path(Cr);
+        } else {
+            TPoint p = v[a].Pixel, q = v[b].Pixel;
+            pattern =
+                mode == 0 ? cairo_pattern_create_linear(p.X, 0, q.X, 0) : cairo_pattern_create_linear(0, p.Y, 0, q.Y);
+            cairo_pattern_add_color_stop_rgb(pattern, 0, v[a].Red, v[a].Green, v[a].Blue);
+            cairo_pattern_add_color_stop_rgb(pattern, 1, v[b].Red, v[b].Green, v[b].Blue);
+            cairo_rectangle(Cr, std::min(p.X, q.X), std::min(p.Y, q.Y), std::fabs(q.X - p.X), std::fabs(q.Y - p.Y));
+        }
+        cairo_set_source(Cr, pattern);
+        cairo_fill(Cr);
+        cairo_pattern_destroy(pattern);
+    }
+    cairo_set_matrix(Cr, &figures);
 }

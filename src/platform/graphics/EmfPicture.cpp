@@ -20,7 +20,6 @@ struct TRect32 {
 };
 
 struct TEmfHeader {
-    TRect32 Bounds;                     // device pixels of the reference device
     TRect32 Frame;                      // hundredths of a millimetre
     int32_t DeviceWidth, DeviceHeight;  // reference device, pixels
     int32_t DeviceWidthMm, DeviceHeightMm;
@@ -36,7 +35,7 @@ TEmfHeader ReadHeader(const TLittleEndian& in)
 {
     if (in.U32(0) != EmrHeader || in.U32(40) != EmfSignature || in.U32(4) < HeaderSize)
         in.Damaged();
-    TEmfHeader h{ReadRect(in, 8), ReadRect(in, 24), in.I32(72), in.I32(76), in.I32(80), in.I32(84), in.U16(56)};
+    TEmfHeader h{ReadRect(in, 24), in.I32(72), in.I32(76), in.I32(80), in.I32(84), in.U16(56)};
     if (h.DeviceWidth <= 0 || h.DeviceHeight <= 0 || h.DeviceWidthMm <= 0 || h.DeviceHeightMm <= 0)
         in.Damaged();
     return h;

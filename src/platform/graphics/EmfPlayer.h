@@ -78,9 +78,11 @@ private:
     void PathElement(TWmfPlayer::TPathData& path, cairo_path_data_type_t type, std::initializer_list<TPoint> points);
     TPoint Device(TPoint logical) const;
 
-    // Clipping, text and bitmaps.
+    // Clipping, text, bitmaps and gradients.
     void SelectClipRegion(const TRecord& r);
     void TextOut(const TRecord& r, bool wide);
+    void SmallTextOut(const TRecord& r);
+    void GradientFill(const TRecord& r);
     TWmfPlayer::TText WideText(const std::string& raw, const std::vector<double>& dx) const;
     void DrawBitmapRecord(uint32_t type, const TRecord& r);
 

@@ -74,6 +74,8 @@ enum : uint32_t {
     EmrCreateMonoBrush = 93,
     EmrCreateDibPatternBrushPt = 94,
     EmrExtCreatePen = 95,
+    EmrSmallTextOut = 108,
+    EmrGradientFill = 118,
 };
 
 // UTF-16 text as UTF-8; a lone surrogate becomes U+FFFD.
