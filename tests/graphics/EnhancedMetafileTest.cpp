@@ -290,6 +290,22 @@ TEST(EnhancedMetafile, StretchDibitsStretchesItsBitmapIntoTheBox)
     EXPECT_EQ(p.At(55, 20), Backdrop);
 }
 
+// Text drawn turned and magnified by the world transform is rasterised at the size it is drawn:
+// it counts toward the metafile's bound on glyph pixels at that size.
+TEST(EnhancedMetafile, TurnedTextCountsItsGlyphsAtTheSizeTheyAreDrawn)
+{
+    TEmfRecord font{ExtCreateFontIndirectW, {1, U(-10), 0, 0, 0, 400, 0, 0, 'A'}};
+    font.Params.resize(1 + 7 + 16, 0);
+    auto text = [&](uint32_t characters) {
+        TEmfRecord out{ExtTextOutW, {0, 0, 0, 0, 1, 0, 0, 0, 0, characters, 76, 0, 0, 0, 0, 0, 0}};
+        out.Params.resize(out.Params.size() + (characters + 1) / 2, 'A' | 'A' << 16);
+        return LoadError(Emf(100, 50, {font, Select(1), Transform(0, 100, -100, 0, 50, 0), out}));
+    };
+    // A hundred times ten pixels: a million glyph pixels each, some 268 characters allowed.
+    EXPECT_EQ(text(250), "");
+    EXPECT_EQ(text(300), BadMetafile);
+}
+
 // A frame of 3.2 x 4.1 metres is 12,094 x 15,496 pixels: the picture keeps that size, and only
 // the part the panel shows of its middle is drawn and kept.
 TEST(EnhancedMetafile, AFrameOfMetresCostsOnlyWhatThePanelShows)

@@ -426,8 +426,26 @@ void TEmfPlayer::TextOut(const TRecord& r, bool wide)
         for (size_t i = 0; i < count; ++i)
             dx.push_back(I32(r, dxAt + i * stride));
     bool hasRect = (options & (EtoOpaque | EtoClipped)) != 0;
-    Gdi.DrawText(wide ? WideText(raw, dx) : Gdi.ShiftJisText(raw, dx), at.X, at.Y, static_cast<int>(options),
-                 hasRect ? &rect : nullptr);
+    DrawText(wide ? WideText(raw, dx) : Gdi.ShiftJisText(raw, dx), at, static_cast<int>(options),
+             hasRect ? &rect : nullptr);
+}
+
+// Under a turned mapping the model sizes the font in logical units and cairo scales its glyphs
+// with the figures: the font is made small enough that its glyphs stay within the model's bound,
+// and they are counted at the size they are drawn.
+void TEmfPlayer::DrawText(const TWmfPlayer::TText& text, TPoint at, int options, const TLogicalRect* rect)
+{
+    TWmfPlayer::TFont font = Gdi.State.Font;
+    if (Mapping.xy != 0 || Mapping.yx != 0) {
+        double scale = std::sqrt(std::fabs(Mapping.xx * Mapping.yy - Mapping.xy * Mapping.yx));
+        double logical = font.Height == 0 ? TWmfPlayer::DefaultFontPixels : std::fabs(double(font.Height));
+        if (logical * scale > TWmfPlayer::MaxFontPixels)
+            Gdi.State.Font.Height = (font.Height > 0 ? 1 : -1) *
+                                    static_cast<int>(std::max(1.0, std::floor(TWmfPlayer::MaxFontPixels / scale)));
+        Gdi.CountGlyphPixels(text.Characters, std::min(logical * scale, TWmfPlayer::MaxFontPixels));
+    }
+    Gdi.DrawText(text, at.X, at.Y, options, rect);
+    Gdi.State.Font = font;
 }
 
 // UTF-16 text, spaced (when `dx` is given) by one distance for each unit: a character of two
@@ -524,8 +542,7 @@ void TEmfPlayer::SmallTextOut(const TRecord& r)
         raw = wide;
     }
     bool hasRect = !(options & EtoNoRect) && (options & (EtoOpaque | EtoClipped)) != 0;
-    Gdi.DrawText(WideText(raw, {}), at.X, at.Y, static_cast<int>(options & (EtoOpaque | EtoClipped)),
-                 hasRect ? &rect : nullptr);
+    DrawText(WideText(raw, {}), at, static_cast<int>(options & (EtoOpaque | EtoClipped)), hasRect ? &rect : nullptr);
 }
 
 // EMR_GRADIENTFILL: bounds, the counts of vertices and of rectangles or triangles, the mode, the

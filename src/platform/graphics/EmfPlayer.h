@@ -82,6 +82,7 @@ private:
     void SelectClipRegion(const TRecord& r);
     void TextOut(const TRecord& r, bool wide);
     void SmallTextOut(const TRecord& r);
+    void DrawText(const TWmfPlayer::TText& text, TPoint at, int options, const TLogicalRect* rect);
     void GradientFill(const TRecord& r);
     TWmfPlayer::TText WideText(const std::string& raw, const std::vector<double>& dx) const;
     void DrawBitmapRecord(uint32_t type, const TRecord& r);

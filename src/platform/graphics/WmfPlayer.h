@@ -47,7 +47,10 @@ private:
     static constexpr uint32_t RopSrcAnd = 0x008800C6;     // bitmap AND picture
     static constexpr uint32_t RopSrcPaint = 0x00EE0086;   // bitmap OR picture
     static constexpr uint32_t RopSrcInvert = 0x00660046;  // bitmap XOR picture
-    static constexpr int DibRgbColours = 0;               // a bitmap's own colours, not palette indices
+    static constexpr int DibRgbColours = 0;
+    static constexpr double DefaultFontPixels = 12;
+    // Glyphs are rasterised whole: a damaged height must not ask for gigabyte-sized glyphs.
+    static constexpr double MaxFontPixels = 1024;  // a bitmap's own colours, not palette indices
 
     struct TPen {
         int Style = 0;  // PS_SOLID; PS_DASH 1 to PS_DASHDOTDOT 4 are styled

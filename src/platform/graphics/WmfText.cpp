@@ -20,10 +20,7 @@ constexpr int TextAlignBottom = 8;
 constexpr int TextAlignBaseline = 24;
 constexpr int EtoOpaque = 2;
 constexpr int EtoClipped = 4;
-constexpr double DefaultFontPixels = 12;
 constexpr int BoldWeight = 600;
-// Glyphs are rasterised whole: a damaged height must not ask for gigabyte-sized glyphs.
-constexpr double MaxFontPixels = 1024;
 // The most glyph pixels (characters times the square of their height) one metafile may show,
 // sixteen pictures covered with text. Each glyph is rasterised whole wherever the panel cuts it,
 // and cairo keeps thousands of them: 15 MB of distinct characters 1,024 pixels high took half a
