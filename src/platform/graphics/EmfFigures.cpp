@@ -1,5 +1,5 @@
-// The drawing records of the enhanced-metafile reader: figures, paths, clipping, text and
-// bitmaps, each decoded into the drawing model's operations.
+// The drawing records of the enhanced-metafile reader: figures, paths, clipping, bitmaps and
+// gradients, each decoded into the drawing model's operations (text is in EmfText.cpp).
 #include "EmfPlayer.h"
 
 #include "EmfRecords.h"
@@ -12,10 +12,8 @@ namespace {
 // Region operations of EMR_SELECTCLIPPATH and EMR_EXTSELECTCLIPRGN.
 constexpr uint32_t RgnAnd = 1, RgnCopy = 5;
 constexpr uint32_t RegionHeaderBytes = 32;  // size, type, count, bytes, bounds
-constexpr uint32_t EtoOpaque = 2, EtoClipped = 4, EtoGlyphIndex = 0x10, EtoPdy = 0x2000;
-constexpr uint32_t EtoNoRect = 0x100, EtoSmallChars = 0x200;  // EMR_SMALLTEXTOUT's own options
-constexpr uint32_t GradientTriangle = 2;                      // GRADIENT_FILL_RECT_H 0, _V 1
-constexpr size_t VertexBytes = 16;                            // x, y, then 16-bit red, green, blue, alpha
+constexpr uint32_t GradientTriangle = 2;    // GRADIENT_FILL_RECT_H 0, _V 1
+constexpr size_t VertexBytes = 16;          // x, y, then 16-bit red, green, blue, alpha
 // The most elements a path may gather, some 64 MB of them: more than a file's 16 MB of records
 // could make of anything but rectangles and ellipses, which a real drawing does not heap up.
 constexpr size_t MaxPathElements = size_t{4} << 20;
@@ -405,74 +403,6 @@ void TEmfPlayer::SelectClipRegion(const TRecord& r)
     Gdi.CombineClip(rects, static_cast<int>(mode));
 }
 
-// EMR_EXTTEXTOUTW, EMR_EXTTEXTOUTA: bounds, graphics mode, two scales, then EMRTEXT: the
-// reference point, the count of characters, where the string is, options, the clipping or
-// opaque rectangle, and where the spacing is: one for each character (or for each byte of the
-// Shift-JIS of EMR_EXTTEXTOUTA).
-void TEmfPlayer::TextOut(const TRecord& r, bool wide)
-{
-    TPoint at = PointL(r, 36);
-    size_t count = U32(r, 44);
-    uint32_t options = U32(r, 52);
-    TLogicalRect rect = RectL(r, 56);
-    if (count > r.Size)
-        In.Damaged();
-    std::string raw = Bytes(r, U32(r, 48), count * (wide ? 2 : 1));
-    if (options & EtoGlyphIndex)
-        return;  // glyph numbers of a font we do not have
-    std::vector<double> dx;
-    size_t dxAt = U32(r, 72), stride = (options & EtoPdy) ? 8 : 4;
-    if (dxAt != 0 && count > 0 && dxAt <= r.Size && (r.Size - dxAt) / stride >= count)
-        for (size_t i = 0; i < count; ++i)
-            dx.push_back(I32(r, dxAt + i * stride));
-    bool hasRect = (options & (EtoOpaque | EtoClipped)) != 0;
-    DrawText(wide ? WideText(raw, dx) : Gdi.ShiftJisText(raw, dx), at, static_cast<int>(options),
-             hasRect ? &rect : nullptr);
-}
-
-// Under a turned mapping the model sizes the font in logical units and cairo scales its glyphs
-// with the figures: the font is made small enough that its glyphs stay within the model's bound,
-// and they are counted at the size they are drawn.
-void TEmfPlayer::DrawText(const TWmfPlayer::TText& text, TPoint at, int options, const TLogicalRect* rect)
-{
-    TWmfPlayer::TFont font = Gdi.State.Font;
-    if (Mapping.xy != 0 || Mapping.yx != 0) {
-        double scale = std::sqrt(std::fabs(Mapping.xx * Mapping.yy - Mapping.xy * Mapping.yx));
-        double logical = font.Height == 0 ? TWmfPlayer::DefaultFontPixels : std::fabs(double(font.Height));
-        if (logical * scale > TWmfPlayer::MaxFontPixels)
-            Gdi.State.Font.Height = (font.Height > 0 ? 1 : -1) *
-                                    static_cast<int>(std::max(1.0, std::floor(TWmfPlayer::MaxFontPixels / scale)));
-        Gdi.CountGlyphPixels(text.Characters, std::min(logical * scale, TWmfPlayer::MaxFontPixels));
-    }
-    Gdi.DrawText(text, at.X, at.Y, options, rect);
-    Gdi.State.Font = font;
-}
-
-// UTF-16 text, spaced (when `dx` is given) by one distance for each unit: a character of two
-// units takes the distance of both.
-TWmfPlayer::TText TEmfPlayer::WideText(const std::string& raw, const std::vector<double>& dx) const
-{
-    TWmfPlayer::TText text{"", 0, {}, !dx.empty(), 0};
-    size_t units = raw.size() / 2;
-    auto unit = [&](size_t i) { return static_cast<char16_t>(uint8_t(raw[2 * i]) | uint8_t(raw[2 * i + 1]) << 8); };
-    for (size_t i = 0; i < units; ++i) {
-        std::u16string character(1, unit(i));
-        double advance = text.Spaced ? dx[i] : 0;
-        if (character[0] >= 0xD800 && character[0] < 0xDC00 && i + 1 < units) {
-            character += unit(++i);
-            advance += text.Spaced ? dx[i] : 0;
-        }
-        std::string utf8 = Utf8FromUtf16(character);
-        text.Utf8 += utf8;
-        ++text.Characters;
-        if (text.Spaced) {
-            text.Cells.emplace_back(utf8, text.Advance);
-            text.Advance += advance * Gdi.ScaleX();
-        }
-    }
-    return text;
-}
-
 // EMR_BITBLT, EMR_STRETCHBLT, EMR_STRETCHDIBITS, EMR_SETDIBITSTODEVICE: the destination and
 // source boxes, the raster operation, and the bitmap as its header and its bits, each somewhere
 // in the record.
@@ -519,30 +449,6 @@ void TEmfPlayer::DrawBitmapRecord(uint32_t type, const TRecord& r)
     TBlit blit{TWmfPlayer::RopSrcCopy, xSrc, ySrc - U32(r, 68), cxSrc, cySrc, xDest, yDest, cxSrc / Gdi.ScaleX(),
                cySrc / Gdi.ScaleY(),   0};
     Gdi.DrawDibBand(dibAt(48), U32(r, 72), blit);
-}
-
-// EMR_SMALLTEXTOUT: the reference point, the count of characters, options, graphics mode, two
-// scales, a clipping rectangle unless the options leave it out, then the characters: UTF-16, or
-// with ETO_SMALL_CHARS their low bytes only.
-void TEmfPlayer::SmallTextOut(const TRecord& r)
-{
-    TPoint at = PointL(r, 8);
-    size_t count = U32(r, 16);
-    uint32_t options = U32(r, 20);
-    size_t text = (options & EtoNoRect) ? 36 : 52;
-    TLogicalRect rect = (options & EtoNoRect) ? TLogicalRect{0, 0, 0, 0} : RectL(r, 36);
-    if (count > r.Size)
-        In.Damaged();
-    bool small = (options & EtoSmallChars) != 0;
-    std::string raw = Bytes(r, text, count * (small ? 1 : 2));
-    if (small) {
-        std::string wide;
-        for (char c : raw)
-            wide += {c, '\0'};
-        raw = wide;
-    }
-    bool hasRect = !(options & EtoNoRect) && (options & (EtoOpaque | EtoClipped)) != 0;
-    DrawText(WideText(raw, {}), at, static_cast<int>(options & (EtoOpaque | EtoClipped)), hasRect ? &rect : nullptr);
 }
 
 // EMR_GRADIENTFILL: bounds, the counts of vertices and of rectangles or triangles, the mode, the
