@@ -348,4 +348,9 @@ TEST(EnhancedMetafile, RecordsThatDoNotHoldWhatTheyClaimAreDamage)
               BadMetafile)
         << "bits outside the record";
     EXPECT_EQ(bad({SaveDc, {}}), "");
+    // Numbers at the ends of their range are no damage, and no overflow (under the sanitizers).
+    TEmfRecord font{ExtCreateFontIndirectW, {1, 0x80000000, 0, 0x80000000, 0, 0x7FFFFFFF, 0, 0, 'A'}};
+    font.Params.resize(1 + 7 + 16, 0);
+    TEmfRecord text{ExtTextOutW, {0, 0, 0, 0, 1, 0, 0, 0x7FFFFFFF, 0x80000000, 1, 76, 0, 0, 0, 0, 0, 0, 'A'}};
+    EXPECT_EQ(LoadError(Emf(100, 50, {font, Select(1), text})), "");
 }

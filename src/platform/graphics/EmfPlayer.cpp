@@ -266,8 +266,11 @@ void TEmfPlayer::CreateFont(const TRecord& r)
         face += c;
     }
     uint32_t flags = U32(r, 32), pitch = U32(r, 36);
+    // The escapement is an angle: whole turns of it change nothing, and leaving them out keeps
+    // it far from the ends of an int.
+    int escapement = I32(r, 20) % 3600;
     CreateObject(U32(r, 8),
-                 TWmfPlayer::TFont{I32(r, 12), I32(r, 28), (flags & 0xFF) != 0, I32(r, 20), (pitch >> 24 & 0x03) == 1,
+                 TWmfPlayer::TFont{I32(r, 12), I32(r, 28), (flags & 0xFF) != 0, escapement, (pitch >> 24 & 0x03) == 1,
                                    Utf8FromUtf16(face), static_cast<int>(flags >> 24)});
 }
 
