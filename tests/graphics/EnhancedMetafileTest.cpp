@@ -352,5 +352,5 @@ TEST(EnhancedMetafile, RecordsThatDoNotHoldWhatTheyClaimAreDamage)
     TEmfRecord font{ExtCreateFontIndirectW, {1, 0x80000000, 0, 0x80000000, 0, 0x7FFFFFFF, 0, 0, 'A'}};
     font.Params.resize(1 + 7 + 16, 0);
     TEmfRecord text{ExtTextOutW, {0, 0, 0, 0, 1, 0, 0, 0x7FFFFFFF, 0x80000000, 1, 76, 0, 0, 0, 0, 0, 0, 'A'}};
-    EXPECT_EQ(LoadError(Emf(100, 50, {font, Select(1), text})), "");
+    EXPECT_EQ(LoadError(Emf(100, 50, {font, Select(1), text, {SaveDc, {}}, {RestoreDc, {0x80000000}}})), "");
 }

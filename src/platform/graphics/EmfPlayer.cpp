@@ -308,7 +308,8 @@ void TEmfPlayer::SaveDc()
 void TEmfPlayer::RestoreDc(int32_t which)
 {
     size_t before = Gdi.Saved.size();
-    Gdi.RestoreDc(which);
+    // Past the most contexts ever saved any count means the same; this keeps it negatable.
+    Gdi.RestoreDc(std::clamp(which, -1 << 16, 1 << 16));
     size_t kept = Gdi.Saved.size();
     if (kept < before) {
         TPage page = SavedPages[kept];
