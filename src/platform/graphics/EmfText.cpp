@@ -45,7 +45,11 @@ void TEmfPlayer::DrawText(const TWmfPlayer::TText& text, TPoint at, int options,
 {
     TWmfPlayer::TFont font = Gdi.State.Font;
     if (Mapping.xy != 0 || Mapping.yx != 0) {
-        double scale = std::sqrt(std::fabs(Mapping.xx * Mapping.yy - Mapping.xy * Mapping.yx));
+        // At most this many pixels to the unit in any direction.
+        double scale = std::sqrt(Mapping.xx * Mapping.xx + Mapping.yx * Mapping.yx + Mapping.xy * Mapping.xy +
+                                 Mapping.yy * Mapping.yy);
+        if (scale > TWmfPlayer::MaxFontPixels)
+            return;  // a unit of height alone is larger than any glyph the model rasterises
         double logical = font.Height == 0 ? TWmfPlayer::DefaultFontPixels : std::fabs(double(font.Height));
         if (logical * scale > TWmfPlayer::MaxFontPixels)
             Gdi.State.Font.Height = (font.Height > 0 ? 1 : -1) *
