@@ -245,6 +245,14 @@ TEST(EnhancedMetafile, WideTextIsDrawnInItsFontColourAndSpacing)
         return Load({font, Select(1), one}).Graphic->Render().Pixels;
     };
     EXPECT_NE(single(u'é'), single(u'?'));
+    // A noncharacter is no text cairo takes; the drawing goes on after it.
+    TPicture after = Load({font,
+                           Select(1),
+                           {ExtTextOutW, {0, 0, 0, 0, 1, 0, 0, 10, 10, 1, 76, 0, 0, 0, 0, 0, 0, 0xFFFF}},
+                           Brush(2, 0x00FF00),
+                           Select(2),
+                           Box(Rectangle, 60, 10, 90, 40)});
+    EXPECT_EQ(after.At(75, 25), 0x00FF00u);
     // EMR_SMALLTEXTOUT: at 60,5, two characters as their low bytes, no rectangle.
     TPicture small = Load(
         {font, Select(1), {SetTextColor, {Rgb(0xFF0000)}}, {SmallTextOut, {60, 5, 2, 0x300, 1, 0, 0, 'H' | 'i' << 8}}});

@@ -78,7 +78,8 @@ enum : uint32_t {
     EmrGradientFill = 118,
 };
 
-// UTF-16 text as UTF-8; a lone surrogate becomes U+FFFD.
+// UTF-16 text as UTF-8. A lone surrogate, and a noncharacter (which cairo refuses as text, and
+// would stop drawing for good), become U+FFFD.
 inline std::string Utf8FromUtf16(const std::u16string& text)
 {
     std::string out;
@@ -87,6 +88,8 @@ inline std::string Utf8FromUtf16(const std::u16string& text)
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
             c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
         else if (c >= 0xD800 && c < 0xE000)
+            c = 0xFFFD;
+        if ((c & 0xFFFE) == 0xFFFE || (c >= 0xFDD0 && c <= 0xFDEF))
             c = 0xFFFD;
         if (c < 0x80) {
             out += static_cast<char>(c);
