@@ -53,10 +53,10 @@ TEST(MetafileFonts, SymbolBytesAreTheAdobeSymbolEncoding)
 
     // A Symbol font's bytes are single characters even where Shift-JIS would pair them.
     TChoice symbol = Choose({"Symbol", 2});
-    std::vector<TRun> runs = SplitRuns("\x81\x44", symbol, false);
+    std::vector<TRun> runs = SplitRuns(Characters({"\x81\x44", {}, false, {}}, true), symbol, false);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].Utf8, "Δ");
-    EXPECT_EQ(runs[0].FirstByte, 1u);
+    EXPECT_EQ(runs[0].FirstUnit, 1u);
     EXPECT_TRUE(Choose({"", SymbolCharset}).Symbol) << "the character set alone names a symbol font";
     EXPECT_FALSE(Choose({"WINGDINGS 2", SymbolCharset}).Symbol);
 }
@@ -98,13 +98,13 @@ TEST(MetafileFonts, WindowsLatinFacesAreTheirMetricCompatibleLiberationFaces)
 TEST(MetafileFonts, JapaneseTextInALatinFaceIsDrawnWithTheJapaneseFace)
 {
     std::string text = Sjis::FromUtf8("Ab表示");
-    std::vector<TRun> runs = SplitRuns(text, Choose({"Times New Roman"}), false);
+    std::vector<TRun> runs = SplitRuns(Characters({text, {}, false, {}}, false), Choose({"Times New Roman"}), false);
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[0].Utf8, "Ab");
     EXPECT_EQ(runs[0].Face, 0u);
     EXPECT_EQ(runs[1].Utf8, "表示");
     EXPECT_EQ(runs[1].Face, 1u);
-    EXPECT_EQ(runs[1].FirstByte, 2u);
+    EXPECT_EQ(runs[1].FirstUnit, 2u);
 
     // The same glyphs as in the Japanese face, wherever the Latin face's baseline puts them.
     std::string kanji = Sjis::FromUtf8("表示");
