@@ -1,7 +1,8 @@
 // A picture loader up to its first paint: the input is a picture file named by the script's
 // "#Cg", in the format RK_PICTURE_EXTENSION names, loaded and drawn in the real window as the
 // story's first step shows it. A picture that loads has its pixels all there: as many as its size
-// says, whatever the decoding met on the way.
+// says (or, for one too large to keep whole, as its part inside it says), whatever the decoding
+// met on the way.
 #include "FuzzWindow.h"
 
 #include "platform/ShiftJis.h"
@@ -29,7 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Window->Start();
     if (const auto& picture = Window->Form->Image1.Picture()) {
         const TRgbImage& pixels = picture->Render();  // decoded by the paint; what it left
-        Fuzz::Require(pixels.Width == picture->Width() && pixels.Height == picture->Height() &&
+        Fuzz::Require(pixels.Left >= 0 && pixels.Top >= 0 && pixels.Width >= 0 && pixels.Height >= 0 &&
+                          int64_t{pixels.Left} + pixels.Width <= picture->Width() &&
+                          int64_t{pixels.Top} + pixels.Height <= picture->Height() &&
                           pixels.Pixels.size() == size_t(pixels.Width) * size_t(pixels.Height),
                       "a picture's pixels do not fill the size it gives");
     }

@@ -171,6 +171,30 @@ void Pictures()
               {42, {60, 5, 96, 45}}}));   // EMR_ELLIPSE
     TEmfBounds part{20, 10, 60, 40};
     Seed("emf", "bounds.emf", Emf(100, 50, {{39, {1, 0, 0x00FF00, 0}}, {37, {1}}, {43, {20, 10, 60, 40}}}, &part));
+    // A path filled under a turned world transform, a clipping region, text, a gradient, a bitmap.
+    std::vector<uint32_t> logFont{2, uint32_t(-20), 0, 0, 0, 400, 0, 0, 'A' | 'r' << 16, 'i' | 'a' << 16, 'l'};
+    logFont.resize(1 + 7 + 16, 0);
+    std::vector<uint32_t> blit{0, 0,          0,  0, 60, 30, 0, 0, 4, 2, 80, 40, 120, uint32_t(dib.size() - 40),
+                               0, 0x00CC0020, 30, 15};
+    for (size_t i = 0; i + 3 < dib.size(); i += 4)
+        blit.push_back(uint32_t(uint8_t(dib[i])) | uint32_t(uint8_t(dib[i + 1])) << 8 |
+                       uint32_t(uint8_t(dib[i + 2])) << 16 | uint32_t(uint8_t(dib[i + 3])) << 24);
+    Seed("emf", "families.emf",
+         Emf(100, 50,
+             {{39, {1, 0, 0x0000FF, 0}},                                              // EMR_CREATEBRUSHINDIRECT
+              {37, {1}},                                                              // EMR_SELECTOBJECT
+              {35, {0x3F3504F3, 0x3F3504F3, 0xBF3504F3, 0x3F3504F3, 0x42200000, 0}},  // a turn of 45 degrees
+              {59, {}},                                                               // EMR_BEGINPATH
+              {86, {0, 0, 0, 0, 3, 0, 30 << 16, 30}},                                 // EMR_POLYGON16
+              {60, {}},                                                               // EMR_ENDPATH
+              {63, {0, 0, 0, 0}},                                                     // EMR_STROKEANDFILLPATH
+              {36, {0, 0, 0, 0, 0, 0, 1}},                                            // EMR_MODIFYWORLDTRANSFORM
+              {75, {48, 5, 32, 1, 1, 16, 0, 0, 90, 45, 0, 0, 90, 45}},                // EMR_EXTSELECTCLIPRGN
+              {82, logFont},                                                          // EMR_EXTCREATEFONTINDIRECTW
+              {37, {2}},
+              {84, {0, 0, 0, 0, 1, 0, 0, 5, 30, 2, 76, 0, 0, 0, 0, 0, 80, 'A' | 'b' << 16, 10, 10}},  // EMR_EXTTEXTOUTW
+              {118, {0, 0, 0, 0, 2, 1, 0, 60, 0, 0xFF00, 0, 99, 20, 0, 0xFF00, 0, 1}},  // EMR_GRADIENTFILL
+              {81, blit}}));                                                            // EMR_STRETCHDIBITS
 }
 
 void Music()

@@ -12,7 +12,7 @@ PACKAGES=(
   libfontconfig-dev fonts-ipafont-gothic
   libjpeg-dev libjpeg-turbo-progs
   libgsm1-dev libmp3lame-dev
-  libemf2svg-dev librsvg2-dev libcairo2-dev
+  libcairo2-dev
   libx11-dev libxdamage-dev xvfb xauth xdotool imagemagick x11-utils gdb openbox
   libcli11-dev libinih-dev
   libarchive-dev zlib1g-dev jlha-utils python3 fonts-liberation2

@@ -34,6 +34,26 @@ std::vector<uint32_t> Draw(const std::vector<int>& font, const std::string& text
     return LoadGraphic("wmf", wmf, Backdrop)->Render().Pixels;
 }
 
+// The same in an enhanced metafile: a LOGFONTW with the UTF-16 face, the text in UTF-16.
+std::vector<uint32_t> DrawWide(const std::u16string& face, int charset, const std::u16string& text)
+{
+    enum : uint32_t { EmrSetBkMode = 18, EmrSelectObject = 37, EmrCreateFont = 82, EmrTextOut = 84 };
+    auto words = [](std::u16string units, std::vector<uint32_t>& into) {
+        units.resize((units.size() + 1) / 2 * 2, u'\0');
+        for (size_t i = 0; i < units.size(); i += 2)
+            into.push_back(units[i] | uint32_t(units[i + 1]) << 16);
+    };
+    // The slot, height, width, escapement, orientation, weight, the italic, underline, strike-out
+    // and character set bytes, the pitch and the rest, then 32 units of face.
+    TEmfRecord font{EmrCreateFont, {1, uint32_t(-24), 0, 0, 0, 400, uint32_t(charset) << 24, 0}};
+    words(face + std::u16string(32 - face.size(), u'\0'), font.Params);
+    // EMRTEXT at 8,4: the characters at byte 76, no options, no rectangle, no spacing.
+    TEmfRecord out{EmrTextOut, {0, 0, 0, 0, 1, 0, 0, 8, 4, uint32_t(text.size()), 76, 0, 0, 0, 0, 0, 0}};
+    words(text, out.Params);
+    std::string emf = Emf(60, 40, {font, {EmrSelectObject, {1}}, {EmrSetBkMode, {1}}, out});
+    return LoadGraphic("emf", emf, Backdrop)->Render().Pixels;
+}
+
 int Inked(const std::vector<uint32_t>& pixels)
 {
     return static_cast<int>(std::count(pixels.begin(), pixels.end(), 0u));
@@ -53,10 +73,10 @@ TEST(MetafileFonts, SymbolBytesAreTheAdobeSymbolEncoding)
 
     // A Symbol font's bytes are single characters even where Shift-JIS would pair them.
     TChoice symbol = Choose({"Symbol", 2});
-    std::vector<TRun> runs = SplitRuns("\x81\x44", symbol, false);
+    std::vector<TRun> runs = SplitRuns(Characters({"\x81\x44", {}, false, {}}, true), symbol, false);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].Utf8, "Δ");
-    EXPECT_EQ(runs[0].FirstByte, 1u);
+    EXPECT_EQ(runs[0].FirstUnit, 1u);
     EXPECT_TRUE(Choose({"", SymbolCharset}).Symbol) << "the character set alone names a symbol font";
     EXPECT_FALSE(Choose({"WINGDINGS 2", SymbolCharset}).Symbol);
 }
@@ -98,13 +118,13 @@ TEST(MetafileFonts, WindowsLatinFacesAreTheirMetricCompatibleLiberationFaces)
 TEST(MetafileFonts, JapaneseTextInALatinFaceIsDrawnWithTheJapaneseFace)
 {
     std::string text = Sjis::FromUtf8("Ab表示");
-    std::vector<TRun> runs = SplitRuns(text, Choose({"Times New Roman"}), false);
+    std::vector<TRun> runs = SplitRuns(Characters({text, {}, false, {}}, false), Choose({"Times New Roman"}), false);
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[0].Utf8, "Ab");
     EXPECT_EQ(runs[0].Face, 0u);
     EXPECT_EQ(runs[1].Utf8, "表示");
     EXPECT_EQ(runs[1].Face, 1u);
-    EXPECT_EQ(runs[1].FirstByte, 2u);
+    EXPECT_EQ(runs[1].FirstUnit, 2u);
 
     // The same glyphs as in the Japanese face, wherever the Latin face's baseline puts them.
     std::string kanji = Sjis::FromUtf8("表示");
@@ -112,4 +132,16 @@ TEST(MetafileFonts, JapaneseTextInALatinFaceIsDrawnWithTheJapaneseFace)
     int gothic = Inked(Draw(Font(Sjis::FromUtf8("ＭＳ Ｐゴシック"), 128), kanji));
     EXPECT_GT(gothic, 60);
     EXPECT_EQ(latin, gothic);
+}
+
+TEST(MetafileFonts, EnhancedMetafilesChooseTheirFacesAsWindowsMetafilesDo)
+{
+    EXPECT_EQ(DrawWide(u"Arial", 0, u"Ag"), Draw(Font("Arial", 0), "Ag")) << "Liberation Sans in both";
+
+    // Windows keeps a symbol font's codes at U+F020-U+F0FF; they and the bare codes are the
+    // Symbol encoding's.
+    std::vector<uint32_t> delta = Draw(Font("Times New Roman", 0), Sjis::FromUtf8("Δ"));
+    EXPECT_EQ(DrawWide(u"Symbol", SymbolCharset, u"\uF044"), delta);
+    EXPECT_EQ(DrawWide(u"Symbol", SymbolCharset, u"D"), delta);
+    EXPECT_EQ(DrawWide(u"Symbol", SymbolCharset, u"Δ"), delta) << "a character outside them is itself";
 }

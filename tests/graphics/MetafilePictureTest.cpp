@@ -378,8 +378,8 @@ TEST(EnhancedMetafile, DrawsItsRecordsOntoTheFrameSize)
     EXPECT_EQ(inner.At(62, 42), Backdrop);
 }
 
-// The libraries enhanced metafiles, bitmaps and icons are drawn with are opened when the first
-// such picture is shown (the tests above draw through them). One that cannot be opened, or lacks a
+// The library bitmaps and icons are drawn with is opened when the first such picture is shown
+// (the tests above draw through it). One that cannot be opened, or lacks a
 // function, is the error of the picture that needed it, in words that say what to install, and of
 // its own kind, so that a metafile holding a bitmap reports it too; the program goes on.
 TEST(PictureLibraries, OneThatCannotBeOpenedIsThePicturesOwnError)

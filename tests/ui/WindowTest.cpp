@@ -522,3 +522,33 @@ TEST(StartUp, TheComposeTableIsLeftOutOnlyWhileSdlStarts)
     }
     EXPECT_EQ(std::getenv("XCOMPOSEFILE"), nullptr);
 }
+
+// A picture too large to keep whole (an enhanced metafile whose frame is 3.2 x 4.1 metres) keeps
+// only the part the panel shows of its middle, and shows it there.
+TEST_F(UiTest, APictureKeptInPartShowsWhereThePanelCutsIt)
+{
+    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto record = [&](uint32_t type, std::initializer_list<uint32_t> params) {
+        std::string r = le32(type) + le32(uint32_t(8 + 4 * params.size()));
+        for (uint32_t p : params)
+            r += le32(p);
+        return r;
+    };
+    // A red brush over everything, then the stock white brush for a 20-pixel circle in the middle.
+    std::string body = record(39, {1, 0, 0x0000FF, 0}) + record(37, {1}) + record(43, {0, 0, 12094, 15496}) +
+                       record(37, {0x80000000}) + record(42, {6037, 7738, 6057, 7758}) + record(14, {0, 16, 20});
+    std::string header = le32(1) + le32(88) + le32(0) + le32(0) + le32(12093) + le32(15495) + le32(0) + le32(0) +
+                         le32(319987) + le32(410006) + le32(0x464D4520) + le32(0x10000) +
+                         le32(uint32_t(88 + body.size())) + le32(6) + le32(2) + le32(0) + le32(0) + le32(0) +
+                         le32(960) + le32(480) + le32(254) + le32(127);
+    WriteScript({"#Cg pic.emf", "絵の下の行"});
+    WriteFile("dat/pic.emf", header + body);
+    Open();
+    UnitRK::AutoTick();
+    Pump();
+    ASSERT_TRUE(Form->Image1.Visible);
+    EXPECT_EQ(Form->Image1.Width, 12094);
+    // The panel's middle (it sits one pixel up and left) is the picture's.
+    EXPECT_EQ(At(77, 47), White);
+    EXPECT_EQ(At(5, 5), 0xFF0000u);
+}

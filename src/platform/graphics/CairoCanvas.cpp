@@ -1,5 +1,7 @@
 #include "CairoCanvas.h"
 
+#include "PictureLimits.h"
+
 PictureArea::TPart DrawnPart(int width, int height, const std::optional<PictureArea::TSize>& area)
 {
     if (!area)
@@ -31,15 +33,20 @@ TRgbImage TCairoCanvas::Pixels()
 {
     cairo_surface_flush(Surface);
     TRgbImage image;
-    image.Width = Width;
-    image.Height = Height;
-    image.Pixels.assign(static_cast<size_t>(Width) * static_cast<size_t>(Height), Backdrop);
+    PictureArea::TPart kept{0, 0, Width, Height};
+    if (!PictureLimits::SizeAllowed(Width, Height))
+        kept = Part;
+    image.Left = kept.Left;
+    image.Top = kept.Top;
+    image.Width = kept.Width;
+    image.Height = kept.Height;
+    image.Pixels.assign(static_cast<size_t>(kept.Width) * static_cast<size_t>(kept.Height), Backdrop);
     const unsigned char* data = cairo_image_surface_get_data(Surface);
     int stride = cairo_image_surface_get_stride(Surface);
     for (int y = 0; y < Part.Height; ++y) {
         const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
-        uint32_t* out = &image.Pixels[static_cast<size_t>(Part.Top + y) * static_cast<size_t>(Width) +
-                                      static_cast<size_t>(Part.Left)];
+        uint32_t* out = &image.Pixels[static_cast<size_t>(Part.Top - kept.Top + y) * static_cast<size_t>(kept.Width) +
+                                      static_cast<size_t>(Part.Left - kept.Left)];
         for (int x = 0; x < Part.Width; ++x)
             out[x] = row[x] & 0xFFFFFF;
     }

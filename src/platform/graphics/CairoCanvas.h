@@ -30,7 +30,8 @@ public:
     const PictureArea::TPart& Drawn() const { return Part; }
 
     // The whole picture as 0x00RRGGBB pixels: the drawing in its part (the surface is opaque: the
-    // backdrop was painted first), the backdrop elsewhere.
+    // backdrop was painted first), the backdrop elsewhere. A picture larger than the player keeps
+    // whole gives only its drawn part.
     TRgbImage Pixels();
 
 private:

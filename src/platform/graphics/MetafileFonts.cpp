@@ -4,6 +4,7 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <tuple>
@@ -141,18 +142,76 @@ char32_t FirstCharacter(const std::string& utf8)
     return c;
 }
 
+// A character cairo would refuse as text (a surrogate, a noncharacter) becomes U+FFFD.
 void AppendUtf8(std::string& out, char32_t c)
 {
+    if ((c >= 0xD800 && c < 0xE000) || (c & 0xFFFE) == 0xFFFE || (c >= 0xFDD0 && c <= 0xFDEF) || c > 0x10FFFF)
+        c = 0xFFFD;
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
         out += static_cast<char>(0xC0 | (c >> 6));
         out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
+    } else if (c < 0x10000) {
         out += static_cast<char>(0xE0 | (c >> 12));
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
     }
+}
+
+void AddCharacter(std::vector<TCharacter>& characters, char32_t c, size_t first, size_t end)
+{
+    TCharacter character{"", first, end};
+    AppendUtf8(character.Utf8, c);
+    characters.push_back(std::move(character));
+}
+
+void AddSymbol(std::vector<TCharacter>& characters, uint8_t byte, size_t at)
+{
+    if (char32_t c = SymbolCharacter(byte))
+        AddCharacter(characters, c, at, at + 1);
+}
+
+std::vector<TCharacter> ShiftJisCharacters(const std::string& bytes, bool symbol)
+{
+    std::vector<TCharacter> characters;
+    for (size_t i = 0; i < bytes.size();) {
+        if (symbol) {
+            AddSymbol(characters, static_cast<uint8_t>(bytes[i]), i);
+            ++i;
+            continue;
+        }
+        size_t next = std::min(Sjis::NextChar(bytes, i), bytes.size());
+        characters.push_back(TCharacter{Sjis::ToUtf8(bytes.substr(i, next - i)), i, next});
+        i = next;
+    }
+    return characters;
+}
+
+bool IsSymbolUnit(char16_t unit) { return unit < 0x100 || (unit >= 0xF000 && unit < 0xF100); }
+
+std::vector<TCharacter> Utf16Characters(const std::u16string& units, bool symbol)
+{
+    std::vector<TCharacter> characters;
+    for (size_t i = 0; i < units.size();) {
+        if (symbol && IsSymbolUnit(units[i])) {
+            AddSymbol(characters, static_cast<uint8_t>(units[i] & 0xFF), i);
+            ++i;
+            continue;
+        }
+        char32_t c = units[i];
+        size_t next = i + 1;
+        if (c >= 0xD800 && c < 0xDC00 && next < units.size() && units[next] >= 0xDC00 && units[next] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[next++] - 0xDC00);
+        AddCharacter(characters, c, i, next);
+        i = next;
+    }
+    return characters;
 }
 
 size_t FaceFor(const TChoice& choice, char32_t c)
@@ -163,13 +222,13 @@ size_t FaceFor(const TChoice& choice, char32_t c)
     return choice.Faces.size() - 1;
 }
 
-void AddCharacter(std::vector<TRun>& runs, const TRun& character, bool perCharacter)
+void AddToRuns(std::vector<TRun>& runs, size_t face, const TCharacter& character, bool perCharacter)
 {
-    if (!perCharacter && !runs.empty() && runs.back().Face == character.Face) {
+    if (!perCharacter && !runs.empty() && runs.back().Face == face) {
         runs.back().Utf8 += character.Utf8;
-        runs.back().EndByte = character.EndByte;
+        runs.back().EndUnit = character.EndUnit;
     } else {
-        runs.push_back(character);
+        runs.push_back(TRun{face, character.Utf8, character.FirstUnit, character.EndUnit});
     }
 }
 
@@ -211,31 +270,24 @@ TChoice Choose(const TRequest& font)
 
 std::string InstalledFile(const TFace& face) { return Installed(face).File; }
 
-std::vector<TRun> SplitRuns(const std::string& bytes, const TChoice& choice, bool perCharacter)
+std::vector<TCharacter> Characters(const TText& text, bool symbol)
+{
+    return text.Wide ? Utf16Characters(text.Utf16, symbol) : ShiftJisCharacters(text.ShiftJis, symbol);
+}
+
+std::string Utf8FromUtf16(const std::u16string& units)
+{
+    std::string utf8;
+    for (const TCharacter& character : Utf16Characters(units, false))
+        utf8 += character.Utf8;
+    return utf8;
+}
+
+std::vector<TRun> SplitRuns(const std::vector<TCharacter>& characters, const TChoice& choice, bool perCharacter)
 {
     std::vector<TRun> runs;
-    if (choice.Symbol) {
-        for (size_t i = 0; i < bytes.size(); ++i) {
-            char32_t c = SymbolCharacter(static_cast<uint8_t>(bytes[i]));
-            if (c == 0)
-                continue;
-            TRun character{FaceFor(choice, c), "", i, i + 1};
-            AppendUtf8(character.Utf8, c);
-            AddCharacter(runs, character, perCharacter);
-        }
-        return runs;
-    }
-    if (choice.Faces.size() == 1 && !perCharacter) {
-        if (!bytes.empty())
-            runs.push_back(TRun{0, Sjis::ToUtf8(bytes), 0, bytes.size()});
-        return runs;
-    }
-    for (size_t i = 0; i < bytes.size();) {
-        size_t next = std::min(Sjis::NextChar(bytes, i), bytes.size());
-        std::string utf8 = Sjis::ToUtf8(bytes.substr(i, next - i));
-        AddCharacter(runs, TRun{FaceFor(choice, FirstCharacter(utf8)), utf8, i, next}, perCharacter);
-        i = next;
-    }
+    for (const TCharacter& character : characters)
+        AddToRuns(runs, FaceFor(choice, FirstCharacter(character.Utf8)), character, perCharacter);
     return runs;
 }
 

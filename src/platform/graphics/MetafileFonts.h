@@ -1,4 +1,4 @@
-// The faces a metafile's logical font is drawn with, and how its bytes become characters. Both
+// The faces a metafile's logical font is drawn with, and how its text becomes characters. Both
 // Windows and enhanced metafiles name their fonts the same way: a face name, a character set, a
 // weight and a slant.
 #pragma once
@@ -45,16 +45,42 @@ std::string InstalledFile(const TFace& face);
 // The character the Symbol font draws for `byte`, or 0 where it draws nothing.
 char32_t SymbolCharacter(uint8_t byte);
 
-// A piece of text one face draws: its characters in UTF-8 and the bytes of the metafile's text
+// A metafile's text as its record holds it.
+struct TText {
+    std::string ShiftJis;  // a Windows metafile's text, or EMR_EXTTEXTOUTA's
+    std::u16string Utf16;  // EMR_EXTTEXTOUTW's and EMR_SMALLTEXTOUT's
+    bool Wide = false;     // the text is in Utf16
+    // When the record spaces its characters: the distance in logical units from the cell of each
+    // unit of the text (a byte of Shift-JIS, a unit of UTF-16) to the next. Empty otherwise.
+    std::vector<double> Spacing;
+};
+
+// A character of the text in UTF-8, and the units of the text it came from.
+struct TCharacter {
+    std::string Utf8;
+    size_t FirstUnit, EndUnit;
+};
+
+// The characters of `text`. A lone surrogate and a noncharacter, which cairo refuses as text and
+// would stop drawing for good, become U+FFFD. With a symbol font, each single byte is a code of
+// the Symbol encoding: every byte of a Windows metafile's text, and the UTF-16 units
+// U+0000-U+00FF and U+F000-U+F0FF (where Windows keeps a symbol font's codes); codes the Symbol
+// font draws nothing for are left out.
+std::vector<TCharacter> Characters(const TText& text, bool symbol);
+
+// UTF-16 (an enhanced metafile's face names) as UTF-8, converted as its text is.
+std::string Utf8FromUtf16(const std::u16string& units);
+
+// A piece of text one face draws: its characters in UTF-8 and the units of the metafile's text
 // they came from.
 struct TRun {
     size_t Face;  // index into TChoice::Faces
     std::string Utf8;
-    size_t FirstByte, EndByte;
+    size_t FirstUnit, EndUnit;
 };
 
-// Splits the metafile's text bytes into characters, each with the face that draws it, merging
-// neighbours of the same face into one run. With `perCharacter`, every character is its own run.
-std::vector<TRun> SplitRuns(const std::string& bytes, const TChoice& choice, bool perCharacter);
+// Gives each character the face that draws it, merging neighbours of the same face into one run.
+// With `perCharacter`, every character is its own run.
+std::vector<TRun> SplitRuns(const std::vector<TCharacter>& characters, const TChoice& choice, bool perCharacter);
 
 }  // namespace MetafileFonts

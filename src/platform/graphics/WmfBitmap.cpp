@@ -8,12 +8,10 @@
 
 namespace {
 
-constexpr uint32_t SrcCopy = 0x00CC0020;
 constexpr uint32_t PatCopy = 0x00F00021;
 constexpr uint32_t DstInvert = 0x00550009;
 constexpr uint32_t Blackness = 0x00000042;
 constexpr uint32_t Whiteness = 0x00FF0062;
-constexpr int DibRgbColours = 0;
 constexpr uint32_t BiBitfields = 3;
 // The most bitmap pixels one metafile may have decoded. A run-length bitmap declares any size up
 // to a whole picture's in a few bytes, and each costs its decoding: without this, a file of such
@@ -51,6 +49,27 @@ std::string BitmapFileOf(const std::string& dib)
 }
 
 }  // namespace
+
+// The bitwise raster operations that mask a bitmap in, as cairo's blend of the same result on
+// black-and-white pixels: AND as multiply, OR as screen, XOR as difference.
+bool TWmfPlayer::CombinesBitmap(uint32_t rasterOp)
+{
+    return rasterOp == RopSrcCopy || rasterOp == RopSrcAnd || rasterOp == RopSrcPaint || rasterOp == RopSrcInvert;
+}
+
+cairo_operator_t TWmfPlayer::BitmapOperator(uint32_t rasterOp)
+{
+    switch (rasterOp) {
+    case RopSrcAnd:
+        return CAIRO_OPERATOR_MULTIPLY;
+    case RopSrcPaint:
+        return CAIRO_OPERATOR_SCREEN;
+    case RopSrcInvert:
+        return CAIRO_OPERATOR_DIFFERENCE;
+    default:
+        return CAIRO_OPERATOR_OVER;
+    }
+}
 
 // META_STRETCHDIB: raster op, colour use, source and destination boxes, the bitmap.
 void TWmfPlayer::StretchDib(const TRecord& r)
@@ -130,7 +149,7 @@ void TWmfPlayer::SetDibToDevice(const TRecord& r)
         return;
     uint32_t scans = static_cast<uint16_t>(Param(r, 1)), startScan = static_cast<uint16_t>(Param(r, 2));
     double width = Param(r, 6), height = Param(r, 5);
-    TBlit blit{SrcCopy,
+    TBlit blit{RopSrcCopy,
                double(Param(r, 4)),
                double(Param(r, 3)) - startScan,
                width,
@@ -140,9 +159,13 @@ void TWmfPlayer::SetDibToDevice(const TRecord& r)
                width / ScaleX(),
                height / ScaleY(),
                9};
-    std::string dib = BytesParam(r, blit.DibWord, (r.Words - blit.DibWord) * 2);
-    // A bottom-up bitmap recorded in bands holds only the band's scan lines, counted from the
-    // bitmap's bottom: it is drawn as a bitmap of that height.
+    DrawDibBand(BytesParam(r, blit.DibWord, (r.Words - blit.DibWord) * 2), scans, blit);
+}
+
+// A bottom-up bitmap recorded in bands holds only the band's scan lines, counted from the
+// bitmap's bottom: it is drawn as a bitmap of that height.
+void TWmfPlayer::DrawDibBand(std::string dib, uint32_t scans, const TBlit& blit)
+{
     if (dib.size() >= 12 && static_cast<signed char>(dib[11]) >= 0) {
         uint32_t declared = 0;
         for (int i = 3; i >= 0; --i)
@@ -156,7 +179,7 @@ void TWmfPlayer::SetDibToDevice(const TRecord& r)
 
 void TWmfPlayer::Blit(const TRecord& r, const TBlit& blit)
 {
-    if (blit.RasterOp != SrcCopy) {
+    if (blit.RasterOp != RopSrcCopy) {
         FillBlit(blit, blit.RasterOp);
         return;
     }
@@ -194,6 +217,7 @@ void TWmfPlayer::DrawDib(const std::string& dib, const TBlit& blit)
     cairo_scale(Cr, w / blit.SrcWidth, h / blit.SrcHeight);
     cairo_set_source_surface(Cr, source, -blit.SrcX, -srcTop);
     cairo_pattern_set_filter(cairo_get_source(Cr), CAIRO_FILTER_NEAREST);  // GDI's stretch drops or repeats pixels
+    cairo_set_operator(Cr, BitmapOperator(blit.RasterOp));
     cairo_paint(Cr);
     cairo_restore(Cr);
     cairo_surface_destroy(source);

@@ -19,6 +19,9 @@ constexpr size_t MaxClipWork = size_t{4} << 20;
 
 }  // namespace
 
+// A clipping path costs about a rectangle for every four of its elements.
+size_t TWmfPlayer::ClipPathWork(const TPathData& path) { return path.size() / 4 + 1; }
+
 // A rectangle of logical units as the device pixels it covers.
 TWmfPlayer::TPixelRect TWmfPlayer::PixelRect(double l, double t, double r, double b) const
 {
@@ -57,6 +60,53 @@ TWmfPlayer::TRegion TWmfPlayer::ReadRegion(const TRecord& r) const
         at += 3 + edges + 1;  // the edge count again closes the scan
     }
     return region;
+}
+
+// Moves the clipping rectangles by a logical offset.
+void TWmfPlayer::OffsetClip(double x, double y)
+{
+    if (!State.Clip)
+        return;
+    // Far beyond the picture a rectangle only needs to stay there.
+    auto moved = [](int edge, double by) { return static_cast<int>(std::clamp(edge + std::round(by), -1e9, 1e9)); };
+    double dx = x * ScaleX(), dy = y * ScaleY();
+    for (TPixelRect& c : *State.Clip)
+        c = {moved(c.Left, dx), moved(c.Top, dy), moved(c.Right, dx), moved(c.Bottom, dy)};
+    ApplyClip();
+}
+
+// Combines the clipping with the union of `rects` as a region operation does: RGN_AND 1, RGN_OR 2
+// (and RGN_XOR 3, taken as it), RGN_DIFF 4, RGN_COPY 5. Clipping paths are left as they are.
+void TWmfPlayer::CombineClip(const std::vector<TPixelRect>& rects, int mode)
+{
+    std::vector<TPixelRect> whole{{0, 0, Width, Height}};
+    const std::vector<TPixelRect>& current = State.Clip ? *State.Clip : whole;
+    std::vector<TPixelRect> combined;
+    if (mode == 1) {
+        CountClipWork(current.size() * rects.size());
+        for (const TPixelRect& c : current)
+            for (const TPixelRect& r : rects) {
+                TPixelRect i{std::max(c.Left, r.Left), std::max(c.Top, r.Top), std::min(c.Right, r.Right),
+                             std::min(c.Bottom, r.Bottom)};
+                if (i.Left < i.Right && i.Top < i.Bottom)
+                    combined.push_back(i);
+            }
+    } else if (mode == 2 || mode == 3) {
+        combined = current;
+        combined.insert(combined.end(), rects.begin(), rects.end());
+    } else if (mode == 4) {
+        for (const TPixelRect& r : rects)
+            ExcludeClip(r);
+        return;
+    } else if (mode == 5) {
+        combined = rects;
+    } else {
+        return;
+    }
+    if (combined.size() > MaxClipRects)
+        In.Damaged();
+    State.Clip = std::move(combined);
+    ApplyClip();
 }
 
 void TWmfPlayer::IntersectClip(const TPixelRect& rect)
@@ -123,17 +173,32 @@ void TWmfPlayer::CountClipWork(size_t rects)
         In.Damaged();
 }
 
+// Rectangles and paths are in picture pixels, whatever transformation the figures are drawn with.
 void TWmfPlayer::ApplyClip()
 {
     cairo_reset_clip(Cr);
-    if (!State.Clip)
+    if (!State.Clip && State.ClipPaths.empty())
         return;
-    CountClipWork(State.Clip->size());
+    cairo_matrix_t figures;
+    cairo_get_matrix(Cr, &figures);
+    cairo_identity_matrix(Cr);
     cairo_fill_rule_t rule = cairo_get_fill_rule(Cr);
     cairo_set_fill_rule(Cr, CAIRO_FILL_RULE_WINDING);  // a damaged region's rectangles may overlap
-    cairo_new_path(Cr);
-    for (const TPixelRect& r : *State.Clip)
-        cairo_rectangle(Cr, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
-    cairo_clip(Cr);  // an empty path clips everything away
+    if (State.Clip) {
+        CountClipWork(State.Clip->size());
+        cairo_new_path(Cr);
+        for (const TPixelRect& r : *State.Clip)
+            cairo_rectangle(Cr, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+        cairo_clip(Cr);  // an empty path clips everything away
+    }
+    for (const auto& path : State.ClipPaths) {
+        CountClipWork(ClipPathWork(*path));
+        cairo_path_t view{CAIRO_STATUS_SUCCESS, const_cast<cairo_path_data_t*>(path->data()),
+                          static_cast<int>(path->size())};
+        cairo_new_path(Cr);
+        cairo_append_path(Cr, &view);
+        cairo_clip(Cr);
+    }
     cairo_set_fill_rule(Cr, rule);
+    cairo_set_matrix(Cr, &figures);
 }

@@ -55,8 +55,6 @@ enum : uint16_t {
     MetaCreatePatternBrush = 0x01F9,
 };
 
-enum ArcKind { ArcOnly, ArcPie, ArcChord };
-
 // The most device contexts a metafile may have saved at once. Writers save a few around each
 // group they draw; a file of nothing but saves would otherwise take gigabytes.
 constexpr size_t MaxSavedStates = 256;
@@ -121,13 +119,7 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
         SelectClipRegion(static_cast<uint16_t>(Param(r, 0)));
         break;
     case MetaOffsetClipRgn:
-        if (State.Clip) {
-            int dx = static_cast<int>(std::lround(Param(r, 1) * ScaleX()));
-            int dy = static_cast<int>(std::lround(Param(r, 0) * ScaleY()));
-            for (TPixelRect& c : *State.Clip)
-                c = {c.Left + dx, c.Top + dy, c.Right + dx, c.Bottom + dy};
-            ApplyClip();
-        }
+        OffsetClip(Param(r, 1), Param(r, 0));
         break;
     case MetaSetBkMode:
         State.OpaqueBackground = Param(r, 0) == 2;
@@ -159,7 +151,7 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
         State.CurX = Param(r, 1);
         break;
     case MetaLineTo:
-        DrawLineTo(r);
+        DrawLineTo(Param(r, 1), Param(r, 0));
         break;
     case MetaSelectObject:
         SelectObject(static_cast<uint16_t>(Param(r, 0)));
@@ -187,39 +179,35 @@ void TWmfPlayer::Dispatch(uint16_t function, const TRecord& r)
         CreateObject(TOther{});
         break;
     case MetaRectangle:
-        DrawRectangle(r);
+        DrawRectangle(Param(r, 3), Param(r, 2), Param(r, 1), Param(r, 0));
         break;
     case MetaRoundRect:
-        DrawRoundRect(r);
+        DrawRoundRect(Param(r, 5), Param(r, 4), Param(r, 3), Param(r, 2), Param(r, 1), Param(r, 0));
         break;
     case MetaEllipse:
-        DrawEllipse(r);
+        DrawEllipse(Param(r, 3), Param(r, 2), Param(r, 1), Param(r, 0));
         break;
     case MetaArc:
-        DrawArc(r, ArcOnly);
-        break;
     case MetaPie:
-        DrawArc(r, ArcPie);
-        break;
     case MetaChord:
-        DrawArc(r, ArcChord);
+        DrawArc({double(Param(r, 7)), double(Param(r, 6)), double(Param(r, 5)), double(Param(r, 4))},
+                {double(Param(r, 3)), double(Param(r, 2))}, {double(Param(r, 1)), double(Param(r, 0))},
+                function == MetaArc   ? ArcOnly
+                : function == MetaPie ? ArcPie
+                                      : ArcChord);
         break;
     case MetaPolygon:
-        DrawPoly(r, true);
+        DrawPoly(ReadPoly(r), true);
         break;
     case MetaPolyline:
-        DrawPoly(r, false);
+        DrawPoly(ReadPoly(r), false);
         break;
     case MetaPolyPolygon:
-        DrawPolyPolygon(r);
+        DrawPolyPolygon(ReadPolyPolygon(r));
         break;
-    case MetaSetPixel: {
-        TColor colour = ColourParam(r, 0);
-        SetSourceColour(Cr, colour);
-        cairo_rectangle(Cr, std::floor(X(Param(r, 3))), std::floor(Y(Param(r, 2))), 1, 1);
-        cairo_fill(Cr);
+    case MetaSetPixel:
+        DrawPixel(Param(r, 3), Param(r, 2), ColourParam(r, 0));
         break;
-    }
     case MetaTextOut:
         TextOut(r);
         break;
@@ -277,6 +265,8 @@ void TWmfPlayer::SaveDc()
     if (Saved.size() >= MaxSavedStates)
         In.Damaged();
     CountClipWork(State.Clip ? State.Clip->size() : 0);
+    for (const auto& path : State.ClipPaths)
+        CountClipWork(ClipPathWork(*path));
     Saved.push_back(State);
 }
 
@@ -358,9 +348,8 @@ void TWmfPlayer::FillAndStroke(bool fill)
     cairo_new_path(Cr);
 }
 
-void TWmfPlayer::DrawRectangle(const TRecord& r)
+void TWmfPlayer::DrawRectangle(double l, double t, double rt, double b)
 {
-    double b = Param(r, 0), rt = Param(r, 1), t = Param(r, 2), l = Param(r, 3);
     if (State.Brush.Style != BrushNull) {
         RectanglePath(l, t, rt, b, 0);
         if (State.Pen.Style == PenNull) {
@@ -377,15 +366,15 @@ void TWmfPlayer::DrawRectangle(const TRecord& r)
     FillAndStroke(false);
 }
 
-void TWmfPlayer::DrawRoundRect(const TRecord& r)
+void TWmfPlayer::DrawRoundRect(double left, double top, double right, double bottom, double width, double height)
 {
-    double h = std::fabs(Param(r, 0) * ScaleY()) / 2, w = std::fabs(Param(r, 1) * ScaleX()) / 2;
-    double b = Y(Param(r, 2)), rt = X(Param(r, 3)), t = Y(Param(r, 4)), l = X(Param(r, 5));
+    double h = std::fabs(height * ScaleY()) / 2, w = std::fabs(width * ScaleX()) / 2;
+    double b = Y(bottom), rt = X(right), t = Y(top), l = X(left);
     double x0 = std::min(l, rt) + 0.5, x1 = std::max(l, rt) - 0.5, y0 = std::min(t, b) + 0.5, y1 = std::max(t, b) - 0.5;
     w = std::min(w, (x1 - x0) / 2);
     h = std::min(h, (y1 - y0) / 2);
     if (w <= 0 || h <= 0) {
-        DrawRectangle(TRecord{r.Params + 4, r.Words - 2});
+        DrawRectangle(left, top, right, bottom);
         return;
     }
     const double quarter = std::numbers::pi / 2;
@@ -403,9 +392,8 @@ void TWmfPlayer::DrawRoundRect(const TRecord& r)
     FillAndStroke(true);
 }
 
-void TWmfPlayer::DrawEllipse(const TRecord& r)
+void TWmfPlayer::DrawEllipse(double l, double t, double rt, double b)
 {
-    double b = Param(r, 0), rt = Param(r, 1), t = Param(r, 2), l = Param(r, 3);
     if (State.Brush.Style != BrushNull) {
         EllipsePath(l, t, rt, b, 0);
         SetBrushSource();
@@ -416,10 +404,10 @@ void TWmfPlayer::DrawEllipse(const TRecord& r)
 }
 
 // Arcs run counter-clockwise on screen from the start ray to the end ray.
-void TWmfPlayer::DrawArc(const TRecord& r, int kind)
+void TWmfPlayer::DrawArc(const TLogicalRect& box, TPoint start, TPoint end, int kind)
 {
-    double ye = Y(Param(r, 0)), xe = X(Param(r, 1)), ys = Y(Param(r, 2)), xs = X(Param(r, 3));
-    double b = Y(Param(r, 4)), rt = X(Param(r, 5)), t = Y(Param(r, 6)), l = X(Param(r, 7));
+    double ye = Y(end.Y), xe = X(end.X), ys = Y(start.Y), xs = X(start.X);
+    double b = Y(box.Bottom), rt = X(box.Right), t = Y(box.Top), l = X(box.Left);
     double cx = (l + rt) / 2, cy = (t + b) / 2, rx = std::fabs(rt - l) / 2 - 0.5, ry = std::fabs(b - t) / 2 - 0.5;
     if (rx <= 0 || ry <= 0)
         return;
@@ -437,38 +425,65 @@ void TWmfPlayer::DrawArc(const TRecord& r, int kind)
     FillAndStroke(kind != ArcOnly);
 }
 
-void TWmfPlayer::DrawPoly(const TRecord& r, bool closed)
+// META_POLYGON, META_POLYLINE: the count, then x and y of each point.
+std::vector<TWmfPlayer::TPoint> TWmfPlayer::ReadPoly(const TRecord& r)
 {
     size_t count = static_cast<uint16_t>(Param(r, 0));
     Param(r, count * 2);  // all points present
-    cairo_new_path(Cr);
+    std::vector<TPoint> points;
     for (size_t i = 0; i < count; ++i)
-        cairo_line_to(Cr, X(Param(r, 1 + 2 * i)) + 0.5, Y(Param(r, 2 + 2 * i)) + 0.5);
+        points.push_back({double(Param(r, 1 + 2 * i)), double(Param(r, 2 + 2 * i))});
+    return points;
+}
+
+// META_POLYPOLYGON: the count of polygons, each one's count of points, then all their points.
+std::vector<std::vector<TWmfPlayer::TPoint>> TWmfPlayer::ReadPolyPolygon(const TRecord& r)
+{
+    size_t polygons = static_cast<uint16_t>(Param(r, 0));
+    size_t point = 1 + polygons;  // first point's parameter index
+    std::vector<std::vector<TPoint>> all;
+    for (size_t p = 0; p < polygons; ++p) {
+        size_t count = static_cast<uint16_t>(Param(r, 1 + p));
+        if (count > 0)
+            Param(r, point + count * 2 - 1);  // all its points present
+        all.emplace_back();
+        for (size_t i = 0; i < count; ++i, point += 2)
+            all.back().push_back({double(Param(r, point)), double(Param(r, point + 1))});
+    }
+    return all;
+}
+
+void TWmfPlayer::DrawPoly(const std::vector<TPoint>& points, bool closed)
+{
+    cairo_new_path(Cr);
+    for (const TPoint& p : points)
+        cairo_line_to(Cr, X(p.X) + 0.5, Y(p.Y) + 0.5);
     if (closed)
         cairo_close_path(Cr);
     FillAndStroke(closed);
 }
 
-void TWmfPlayer::DrawPolyPolygon(const TRecord& r)
+void TWmfPlayer::DrawPolyPolygon(const std::vector<std::vector<TPoint>>& polygons)
 {
-    size_t polygons = static_cast<uint16_t>(Param(r, 0));
-    size_t point = 1 + polygons;  // first point's parameter index
     cairo_new_path(Cr);
-    for (size_t p = 0; p < polygons; ++p) {
-        size_t count = static_cast<uint16_t>(Param(r, 1 + p));
-        if (count > 0)
-            Param(r, point + count * 2 - 1);  // all its points present
+    for (const std::vector<TPoint>& polygon : polygons) {
         cairo_new_sub_path(Cr);
-        for (size_t i = 0; i < count; ++i, point += 2)
-            cairo_line_to(Cr, X(Param(r, point)) + 0.5, Y(Param(r, point + 1)) + 0.5);
+        for (const TPoint& p : polygon)
+            cairo_line_to(Cr, X(p.X) + 0.5, Y(p.Y) + 0.5);
         cairo_close_path(Cr);
     }
     FillAndStroke(true);
 }
 
-void TWmfPlayer::DrawLineTo(const TRecord& r)
+void TWmfPlayer::DrawPixel(double x, double y, TColor colour)
 {
-    double y = Param(r, 0), x = Param(r, 1);
+    SetSourceColour(Cr, colour);
+    cairo_rectangle(Cr, std::floor(X(x)), std::floor(Y(y)), 1, 1);
+    cairo_fill(Cr);
+}
+
+void TWmfPlayer::DrawLineTo(double x, double y)
+{
     cairo_new_path(Cr);
     cairo_move_to(Cr, X(State.CurX) + 0.5, Y(State.CurY) + 0.5);
     cairo_line_to(Cr, X(x) + 0.5, Y(y) + 0.5);

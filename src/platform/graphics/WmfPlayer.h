@@ -1,9 +1,11 @@
-// Plays the records of a Windows metafile onto cairo: the common GDI drawing records with pens
-// (solid, or dashed and dotted one pixel wide), brushes (solid and hatched) and fonts (Shift-JIS
-// text), pattern fills, device-independent bitmaps copied in place, and clipping by rectangles
-// and rectangle regions, mapped from the metafile's window onto the picture. Records it does not
-// draw (palettes, pattern brushes, region painting, raster operations other than plain copies,
-// fills and inversion) are skipped.
+// The GDI drawing model both kinds of metafile are played onto cairo with: the device context's
+// state (pens, solid, or dashed and dotted one pixel wide; brushes, solid and hatched; fonts;
+// text colours and alignment; background mode; fill mode; the window onto the picture; current
+// position; clipping by rectangles, regions and paths; saved contexts; the object table) and the
+// drawing operations, in logical units. It also reads the records of a Windows metafile; the
+// records of an enhanced metafile are read by TEmfPlayer (EmfPlayer.h) into the same model.
+// Records neither draws (palettes, pattern brushes, region painting, raster operations other
+// than plain copies, fills and inversion) are skipped.
 #pragma once
 
 #include "LittleEndian.h"
@@ -14,12 +16,15 @@
 
 #include <cairo.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 class TWmfPlayer {
+    friend class TEmfPlayer;
+
 public:
     // The logical rectangle shown until the metafile sets its own window.
     struct TWindow {
@@ -67,6 +72,15 @@ private:
     static constexpr int PenNull = 5;       // PS_NULL: no outline
     static constexpr int BrushNull = 1;     // BS_NULL: no fill
     static constexpr int BrushHatched = 2;  // BS_HATCHED: one of the six 8 x 8 hatch patterns
+    enum ArcKind { ArcOnly, ArcPie, ArcChord };
+    static constexpr uint32_t RopSrcCopy = 0x00CC0020;    // the bitmap copied as it is
+    static constexpr uint32_t RopSrcAnd = 0x008800C6;     // bitmap AND picture
+    static constexpr uint32_t RopSrcPaint = 0x00EE0086;   // bitmap OR picture
+    static constexpr uint32_t RopSrcInvert = 0x00660046;  // bitmap XOR picture
+    static constexpr int DibRgbColours = 0;               // a bitmap's own colours, not palette indices
+    static constexpr double DefaultFontPixels = 12;
+    // Glyphs are rasterised whole: a damaged height must not ask for gigabyte-sized glyphs.
+    static constexpr double MaxFontPixels = 1024;
 
     struct TPen {
         int Style = 0;  // PS_SOLID; PS_DASH 1 to PS_DASHDOTDOT 4 are styled
@@ -91,12 +105,19 @@ private:
         bool Italic = false;
         int Escapement = 0;  // tenths of a degree
         bool FixedPitch = false;
-        std::string Face;  // UTF-8
+        std::string Face;  // UTF-8; empty when the record names none
         int Charset = MetafileFonts::DefaultCharset;
     };
     struct TOther {};  // palettes, pattern brushes: hold a slot, draw nothing
     using TObject = std::variant<TPen, TBrush, TFont, TRegion, TOther>;
     using TClip = std::optional<std::vector<TPixelRect>>;  // nothing: the whole picture
+    using TPathData = std::vector<cairo_path_data_t>;      // picture pixels
+    struct TPoint {
+        double X, Y;  // logical
+    };
+    struct TLogicalRect {
+        double Left, Top, Right, Bottom;
+    };
 
     struct TState {
         TPen Pen;
@@ -109,6 +130,7 @@ private:
         TWindow Window{};
         double CurX = 0, CurY = 0;  // logical
         TClip Clip;
+        std::vector<std::shared_ptr<const TPathData>> ClipPaths;  // each clips further
     };
 
     struct TRecord {
@@ -125,12 +147,15 @@ private:
     TRegion ReadRegion(const TRecord& r) const;
     TPixelRect PixelRect(double l, double t, double r, double b) const;
     void IntersectClip(const TPixelRect& rect);
+    void OffsetClip(double x, double y);
+    void CombineClip(const std::vector<TPixelRect>& rects, int mode);
     void ExcludeClip(const TPixelRect& rect);
     void SelectClipRegion(int index);
     void ApplyClip();
     // Adds `rects` clipping rectangles handled to the metafile's count; past its bound the
     // metafile is damaged.
     void CountClipWork(size_t rects);
+    static size_t ClipPathWork(const TPathData& path);
     void SelectObject(int index);
     void SaveDc();
     void RestoreDc(int which);
@@ -147,23 +172,27 @@ private:
     bool SetBrushSource();
     bool DashedPen() const;
     void StrokeDashed();
-    void DrawRectangle(const TRecord& r);
-    void DrawRoundRect(const TRecord& r);
-    void DrawEllipse(const TRecord& r);
-    void DrawArc(const TRecord& r, int kind);
-    void DrawPoly(const TRecord& r, bool closed);
-    void DrawPolyPolygon(const TRecord& r);
-    void DrawLineTo(const TRecord& r);
+    void DrawRectangle(double l, double t, double r, double b);
+    void DrawRoundRect(double l, double t, double r, double b, double width, double height);
+    void DrawEllipse(double l, double t, double r, double b);
+    void DrawArc(const TLogicalRect& box, TPoint start, TPoint end, int kind);
+    void DrawPoly(const std::vector<TPoint>& points, bool closed);
+    void DrawPolyPolygon(const std::vector<std::vector<TPoint>>& polygons);
+    void DrawLineTo(double x, double y);
+    void DrawPixel(double x, double y, TColor colour);
+    std::vector<TPoint> ReadPoly(const TRecord& r);
+    std::vector<std::vector<TPoint>> ReadPolyPolygon(const TRecord& r);
     TFont ReadFont(const TRecord& r) const;
-    // Selects the font's first face at its size; gives all the faces its text is drawn with.
-    MetafileFonts::TChoice SelectFont();
-    // Adds the glyph pixels of `sjis` at `height` pixels to the metafile's count; past its bound
-    // the metafile is damaged.
-    void CountGlyphPixels(const std::string& sjis, double height);
+    // The faces the selected font's text is drawn with.
+    MetafileFonts::TChoice ChooseFaces() const;
+    // Selects the first of the faces at the font's size.
+    void SelectFont(const MetafileFonts::TChoice& choice);
+    // Adds the glyph pixels of `characters` at `height` pixels to the metafile's count; past its
+    // bound the metafile is damaged.
+    void CountGlyphPixels(size_t characters, double height);
     double LayOutRuns(const std::vector<MetafileFonts::TRun>& runs, const MetafileFonts::TChoice& choice,
                       const std::vector<double>& spacing, std::vector<double>& starts);
-    void DrawText(const std::string& bytes, double x, double y, int options, const TRecord* rect,
-                  const std::vector<double>& spacing = {});
+    void DrawText(const MetafileFonts::TText& text, double x, double y, int options, const TLogicalRect* rect);
     void TextOut(const TRecord& r);
     void ExtTextOut(const TRecord& r);
 
@@ -180,6 +209,9 @@ private:
     void PatBlt(const TRecord& r);
     void Blit(const TRecord& r, const TBlit& blit);
     void DrawDib(const std::string& dib, const TBlit& blit);
+    void DrawDibBand(std::string dib, uint32_t scans, const TBlit& blit);
+    static bool CombinesBitmap(uint32_t rasterOp);
+    static cairo_operator_t BitmapOperator(uint32_t rasterOp);
     void FillBlit(const TBlit& blit, uint32_t rasterOp);
 
     cairo_t* Cr;

@@ -21,9 +21,6 @@ constexpr int TextAlignBottom = 8;
 constexpr int TextAlignBaseline = 24;
 constexpr int EtoOpaque = 2;
 constexpr int EtoClipped = 4;
-constexpr double DefaultFontPixels = 12;
-// Glyphs are rasterised whole: a damaged height must not ask for gigabyte-sized glyphs.
-constexpr double MaxFontPixels = 1024;
 // The most glyph pixels (characters times the square of their height) one metafile may show,
 // sixteen pictures covered with text. Each glyph is rasterised whole wherever the panel cuts it,
 // and cairo keeps thousands of them: 15 MB of distinct characters 1,024 pixels high took half a
@@ -53,7 +50,7 @@ void TWmfPlayer::TextOut(const TRecord& r)
     size_t length = static_cast<uint16_t>(Param(r, 0));
     std::string text = BytesParam(r, 1, length);
     size_t after = 1 + (length + 1) / 2;
-    DrawText(text, Param(r, after + 1), Param(r, after), 0, nullptr);
+    DrawText({text, {}, false, {}}, Param(r, after + 1), Param(r, after), 0, nullptr);
 }
 
 void TWmfPlayer::ExtTextOut(const TRecord& r)
@@ -62,9 +59,9 @@ void TWmfPlayer::ExtTextOut(const TRecord& r)
     size_t length = static_cast<uint16_t>(Param(r, 2));
     int options = static_cast<uint16_t>(Param(r, 3));
     bool hasRect = (options & (EtoOpaque | EtoClipped)) != 0;
-    TRecord rect{r.Params + 8, hasRect ? 4u : 0u};
+    TLogicalRect rect{};
     if (hasRect)
-        Param(r, 7);
+        rect = {double(Param(r, 4)), double(Param(r, 5)), double(Param(r, 6)), double(Param(r, 7))};
     size_t text = hasRect ? 8 : 4;
     // After the text (padded to whole words), when the record holds it, the distance from each
     // character cell to the next, one for each byte.
@@ -73,7 +70,7 @@ void TWmfPlayer::ExtTextOut(const TRecord& r)
     if (length > 0 && r.Words >= spacing + length)
         for (size_t i = 0; i < length; ++i)
             dx.push_back(Param(r, spacing + i));
-    DrawText(BytesParam(r, text, length), x, y, options, hasRect ? &rect : nullptr, dx);
+    DrawText({BytesParam(r, text, length), {}, false, dx}, x, y, options, hasRect ? &rect : nullptr);
 }
 
 // A LOGFONT: height, width, escapement, orientation and weight words, then the italic,
@@ -95,10 +92,14 @@ TWmfPlayer::TFont TWmfPlayer::ReadFont(const TRecord& r) const
     return font;
 }
 
-MetafileFonts::TChoice TWmfPlayer::SelectFont()
+MetafileFonts::TChoice TWmfPlayer::ChooseFaces() const
 {
-    MetafileFonts::TChoice choice = MetafileFonts::Choose(
+    return MetafileFonts::Choose(
         {State.Font.Face, State.Font.Charset, State.Font.Weight, State.Font.Italic, State.Font.FixedPitch});
+}
+
+void TWmfPlayer::SelectFont(const MetafileFonts::TChoice& choice)
+{
     SelectFace(Cr, choice.Faces.front());
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_NONE);  // GDI's text is unsmoothed
@@ -114,31 +115,27 @@ MetafileFonts::TChoice TWmfPlayer::SelectFont()
         if (font.ascent + font.descent > 0)
             cairo_set_font_size(Cr, std::max(1.0, height * height / (font.ascent + font.descent)));
     }
-    return choice;
 }
 
-void TWmfPlayer::CountGlyphPixels(const std::string& sjis, double height)
+void TWmfPlayer::CountGlyphPixels(size_t characters, double height)
 {
-    size_t characters = 0;
-    for (size_t i = 0; i < sjis.size(); i = Sjis::NextChar(sjis, i))
-        ++characters;
     TextPixels += static_cast<double>(characters) * height * height;
     if (TextPixels > MaxTextPixels)
         In.Damaged();
 }
 
 // Where each run starts from the text's start (into `starts`), and how wide the whole text is.
-// With spacing given, each character starts where the spacing of the bytes before it puts it
-// (a double-byte character takes the spacing of both its bytes), and the text is as wide as
-// their sum.
+// With spacing given, each character starts where the spacing of the units before it puts it
+// (a double-byte or surrogate-pair character takes the spacing of both its units), and the text
+// is as wide as their sum.
 double TWmfPlayer::LayOutRuns(const std::vector<MetafileFonts::TRun>& runs, const MetafileFonts::TChoice& choice,
                               const std::vector<double>& spacing, std::vector<double>& starts)
 {
     double at = 0;
-    size_t byte = 0;
+    size_t unit = 0;
     for (const MetafileFonts::TRun& run : runs) {
-        for (; !spacing.empty() && byte < run.FirstByte; ++byte)
-            at += spacing[byte] * ScaleX();
+        for (; !spacing.empty() && unit < run.FirstUnit; ++unit)
+            at += spacing[unit] * ScaleX();
         starts.push_back(at);
         if (spacing.empty()) {
             if (choice.Faces.size() > 1)
@@ -148,24 +145,25 @@ double TWmfPlayer::LayOutRuns(const std::vector<MetafileFonts::TRun>& runs, cons
             at += extents.x_advance;
         }
     }
-    for (; byte < spacing.size(); ++byte)
-        at += spacing[byte] * ScaleX();
+    for (; unit < spacing.size(); ++unit)
+        at += spacing[unit] * ScaleX();
     if (choice.Faces.size() > 1)
         SelectFace(Cr, choice.Faces.front());
     return at;
 }
 
-void TWmfPlayer::DrawText(const std::string& bytes, double x, double y, int options, const TRecord* rect,
-                          const std::vector<double>& spacing)
+void TWmfPlayer::DrawText(const MetafileFonts::TText& text, double x, double y, int options, const TLogicalRect* rect)
 {
     cairo_save(Cr);
-    MetafileFonts::TChoice choice = SelectFont();
+    MetafileFonts::TChoice choice = ChooseFaces();
+    SelectFont(choice);
     cairo_font_extents_t font;
     cairo_font_extents(Cr, &font);
-    CountGlyphPixels(bytes, font.ascent + font.descent);
-    std::vector<MetafileFonts::TRun> runs = MetafileFonts::SplitRuns(bytes, choice, !spacing.empty());
+    std::vector<MetafileFonts::TCharacter> characters = MetafileFonts::Characters(text, choice.Symbol);
+    CountGlyphPixels(characters.size(), font.ascent + font.descent);
+    std::vector<MetafileFonts::TRun> runs = MetafileFonts::SplitRuns(characters, choice, !text.Spacing.empty());
     std::vector<double> starts;
-    double width = LayOutRuns(runs, choice, spacing, starts);
+    double width = LayOutRuns(runs, choice, text.Spacing, starts);
 
     if (State.TextAlign & TextAlignUpdateCp) {
         x = State.CurX;
@@ -173,7 +171,7 @@ void TWmfPlayer::DrawText(const std::string& bytes, double x, double y, int opti
     }
     double left = X(x), top = Y(y);
     if (rect) {
-        double l = X(Param(*rect, 0)), t = Y(Param(*rect, 1)), r = X(Param(*rect, 2)), b = Y(Param(*rect, 3));
+        double l = X(rect->Left), t = Y(rect->Top), r = X(rect->Right), b = Y(rect->Bottom);
         cairo_rectangle(Cr, std::min(l, r), std::min(t, b), std::fabs(r - l), std::fabs(b - t));
         if (options & EtoOpaque) {
             SetSourceColour(Cr, State.BkColour);

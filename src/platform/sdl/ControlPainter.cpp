@@ -190,7 +190,7 @@ void TControlPainter::PaintImage(SDL_Surface* target, TImage& image, const SDL_R
     if (!source)
         return;
     SDL_SetClipRect(target, &clip);
-    SDL_Rect where{box.x, box.y, pixels->Width, pixels->Height};
+    SDL_Rect where{box.x + pixels->Left, box.y + pixels->Top, pixels->Width, pixels->Height};
     SDL_BlitSurface(source, nullptr, target, &where);
     SDL_SetClipRect(target, nullptr);
     SDL_FreeSurface(source);
