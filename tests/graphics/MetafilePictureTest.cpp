@@ -65,19 +65,6 @@ std::vector<int> DibWords(const TRgbImage& image)
     return words;
 }
 
-struct TPicture {
-    std::shared_ptr<TGraphic> Graphic;
-    uint32_t At(int x, int y) const { return Graphic->Render().Pixels[size_t(y * Graphic->Width() + x)]; }
-    int Count(TColor colour, int x0, int y0, int x1, int y1) const
-    {
-        int n = 0;
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x)
-                n += At(x, y) == colour;
-        return n;
-    }
-};
-
 TPicture Load(const std::string& extension, const std::string& file)
 {
     return {LoadGraphic(extension, file, Backdrop)};

@@ -1,9 +1,11 @@
 // Picture files made byte by byte for the tests, and the reference JPEG decoder's output.
 #pragma once
 
+#include "platform/Control.h"
 #include "platform/Graphic.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -80,5 +82,19 @@ struct TEmfBounds {
     int Left, Top, Right, Bottom;
 };
 std::string Emf(int width, int height, const std::vector<TEmfRecord>& records, const TEmfBounds* bounds = nullptr);
+
+// A loaded picture, asked for its pixels.
+struct TPicture {
+    std::shared_ptr<TGraphic> Graphic;
+    uint32_t At(int x, int y) const { return Graphic->Render().Pixels[size_t(y * Graphic->Width() + x)]; }
+    int Count(TColor colour, int x0, int y0, int x1, int y1) const
+    {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                n += At(x, y) == colour;
+        return n;
+    }
+};
 
 }  // namespace PictureFiles
