@@ -130,10 +130,12 @@ std::string Shown(const std::string& folder)
 // the script. Nothing is chosen among several.
 std::string EnterStoryArchive(const std::string& story, const fs::path& path)
 {
-    std::string problem;
+    TArchiveProblem problem;
     std::unique_ptr<TStoryArchive> archive = TStoryArchive::Open(path, problem);
+    if (!archive && problem.PastBound)
+        return story + ": cannot be played: " + problem.Reason;
     if (!archive)
-        return story + ": not a story: no dat/1.txt in it (" + problem + ")";
+        return story + ": not a story: no dat/1.txt in it (" + problem.Reason + ")";
     std::vector<std::string> stories;
     PlayFromArchive(std::move(archive));
     TStoryArchive& played = *PlayedArchive();

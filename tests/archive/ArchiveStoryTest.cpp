@@ -134,3 +134,12 @@ TEST_F(ArchiveStoryTest, AnArchiveOfSeveralStoriesIsRefusedNamingThem)
     WriteFile("none.zip", ZipArchive({{"deep/er/still/dat/1.txt", Script()}}));
     EXPECT_NE(EnterStoryFolder("none.zip").find("no dat/1.txt"), std::string::npos);
 }
+
+TEST_F(ArchiveStoryTest, AnArchivePastWhatThePlayerReadsIsRefusedSayingSo)
+{
+    // A story followed by a terabyte of holes: reading it all for the saves' digest would take hours.
+    WriteFile("huge.tar", TarArchive({{"dat/1.txt", Script()}}));
+    fs::resize_file("huge.tar", uint64_t{1} << 40);
+    EXPECT_EQ(EnterStoryFolder("huge.tar"), "huge.tar: cannot be played: it is larger than the 1 GB the player reads");
+    EXPECT_EQ(PlayedArchive(), nullptr);
+}
