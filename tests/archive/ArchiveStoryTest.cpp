@@ -135,6 +135,14 @@ TEST_F(ArchiveStoryTest, AnArchiveOfSeveralStoriesIsRefusedNamingThem)
     EXPECT_NE(EnterStoryFolder("none.zip").find("no dat/1.txt"), std::string::npos);
 }
 
+TEST_F(ArchiveStoryTest, NamesFromAnArchiveReachTheTerminalWithoutTheirControlCharacters)
+{
+    // A folder whose name would retitle the terminal and ring its bell.
+    WriteFile("two.zip", ZipArchive({{"a\x1b]0;\x7fowned\x07/dat/1.txt", Script()}, {"b/dat/1.txt", Script()}}));
+    const std::string problem = EnterStoryFolder("two.zip");
+    EXPECT_NE(problem.find("holds 2 stories, in a?]0;?owned?/, b/"), std::string::npos) << problem;
+}
+
 TEST_F(ArchiveStoryTest, AnArchivePastWhatThePlayerReadsIsRefusedSayingSo)
 {
     // A story followed by a terabyte of holes: reading it all for the saves' digest would take hours.
