@@ -496,8 +496,8 @@ const std::string* TStoryArchive::Cached(int64_t entry) const
 // Keeps a member's bytes, giving up the least recently used past the bound.
 void TStoryArchive::Keep(int64_t entry, const std::string& bytes) const
 {
-    if (bytes.size() > StoryBounds::ArchiveCacheBytes / 4)
-        return;  // one large member would push out every picture
+    if (bytes.size() > StoryBounds::ArchiveCacheMemberBytes)
+        return;
     Recent.emplace_front(entry, bytes);
     RecentBytes += bytes.size();
     while (RecentBytes > StoryBounds::ArchiveCacheBytes) {

@@ -58,5 +58,7 @@ constexpr uint64_t ArchiveMemberWorkBytes = 256 * MiB;
 // again is not unpacked again, nor everything before it in a compressed tar. Pictures and effects
 // take a few hundred kilobytes each.
 constexpr uint64_t ArchiveCacheBytes = 32 * MiB;
+// A larger member is not kept: one would push out every picture.
+constexpr uint64_t ArchiveCacheMemberBytes = ArchiveCacheBytes / 4;
 
 }  // namespace StoryBounds
