@@ -512,10 +512,11 @@ void TStoryArchive::Keep(int64_t entry, const std::string& bytes) const
 std::string TStoryArchive::NameAndDigest() const
 {
     if (!Digest) {
+        CheckUnchanged();  // another archive's bytes would take another's saves
         uint64_t hash = 0xcbf29ce484222325u;
         char buffer[65536];
         ssize_t n = 0;
-        // Up to the size seen at start, which Open bounds, whatever has been added since.
+        // Up to the size seen at start, which Open bounds.
         for (off_t at = 0; at < Size && (n = pread(Fd, buffer, std::min<off_t>(sizeof buffer, Size - at), at)) > 0;
              at += n)
             for (ssize_t i = 0; i < n; ++i)
