@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const Fuzz::TExpandedInput input(data, size, MaxInput);
     Fuzz::WriteFile("story.arc", std::string(input.View()));
-    std::string problem;
+    TArchiveProblem problem;
     PlayFromArchive(TStoryArchive::Open("story.arc", problem, WorkBytes));
     if (PlayedArchive()) {
         for (const std::string& folder : PlayedArchive()->UpperFolders()) {

@@ -86,14 +86,35 @@ la_int64_t SkipSource(archive*, void* data, la_int64_t request)
     return skip;
 }
 
+using TSupport = int (*)(archive*);
+
+// The filters libarchive runs in this process. Built without one codec, it answers ARCHIVE_WARN and
+// would run another program (such as "zstd -d") on the story's bytes: that filter is left out.
+const std::vector<TSupport>& InProcessFilters()
+{
+    static const std::vector<TSupport> filters = [] {
+        std::vector<TSupport> found;
+        for (TSupport support :
+             {archive_read_support_filter_gzip, archive_read_support_filter_bzip2, archive_read_support_filter_xz,
+              archive_read_support_filter_lzma, archive_read_support_filter_zstd, archive_read_support_filter_lz4,
+              archive_read_support_filter_lzip, archive_read_support_filter_compress}) {
+            archive* trial = archive_read_new();
+            if (trial && support(trial) == ARCHIVE_OK)
+                found.push_back(support);
+            archive_read_free(trial);
+        }
+        return found;
+    }();
+    return filters;
+}
+
 // One pass over the archive, from its first entry on, with a count of the bytes it unpacked.
 class TPass {
 public:
-    TPass(int fd, uint64_t workBytes) : Handle(archive_read_new()), WorkBytes(workBytes)
+    TPass(int fd, int64_t size, uint64_t workBytes) : Handle(archive_read_new()), WorkBytes(workBytes)
     {
         Source.Fd = fd;
-        struct stat st {};
-        Source.Size = fstat(fd, &st) == 0 ? st.st_size : 0;
+        Source.Size = size;
         if (!Handle)
             throw std::bad_alloc();
         // The formats a story comes in, named one by one: "all" would take in mtree, whose
@@ -104,10 +125,7 @@ public:
               archive_read_support_format_iso9660, archive_read_support_format_rar, archive_read_support_format_rar5,
               archive_read_support_format_cab})
             support(Handle);
-        for (auto support :
-             {archive_read_support_filter_gzip, archive_read_support_filter_bzip2, archive_read_support_filter_xz,
-              archive_read_support_filter_lzma, archive_read_support_filter_zstd, archive_read_support_filter_lz4,
-              archive_read_support_filter_lzip, archive_read_support_filter_compress})
+        for (TSupport support : InProcessFilters())
             support(Handle);
         // LZH headers carry no mark of their names' code page: those of the stories are Shift-JIS.
         archive_read_set_options(Handle, "lha:hdrcharset=CP932");
@@ -150,13 +168,16 @@ public:
         return n;
     }
 
-    // Passes over the current entry. Where the format knows where the next entry begins that costs
-    // no unpacking; elsewhere (a solid 7z block) the entry is unpacked, and counted.
+    // Passes over the current entry. Where the format knows where the next entry begins and no
+    // filter stands between (a compressed tar's skip unpacks the whole entry before any bound is
+    // looked at), that costs no unpacking; elsewhere the entry is unpacked, and counted as it goes.
     bool Skip()
     {
         const int format = archive_format(Handle) & ARCHIVE_FORMAT_BASE_MASK;
-        if (format == ARCHIVE_FORMAT_ZIP || format == ARCHIVE_FORMAT_LHA || format == ARCHIVE_FORMAT_TAR ||
-            format == ARCHIVE_FORMAT_CPIO || format == ARCHIVE_FORMAT_ISO9660)
+        const bool seekable = format == ARCHIVE_FORMAT_ZIP || format == ARCHIVE_FORMAT_LHA ||
+                              format == ARCHIVE_FORMAT_TAR || format == ARCHIVE_FORMAT_CPIO ||
+                              format == ARCHIVE_FORMAT_ISO9660;
+        if (seekable && archive_filter_count(Handle) == 1)
             return archive_read_data_skip(Handle) == ARCHIVE_OK && !OverBudget();
         char scratch[65536];
         la_ssize_t n = 0;
@@ -166,7 +187,11 @@ public:
     }
 
     // A compressed tar is unpacked as a whole to pass over its entries: the filter's output counts.
-    bool OverBudget() const { return Unpacked + static_cast<uint64_t>(archive_filter_bytes(Handle, 0)) > WorkBytes; }
+    // The entries' bytes read are among that output, so the larger count is the work done.
+    bool OverBudget() const
+    {
+        return std::max(Unpacked, static_cast<uint64_t>(archive_filter_bytes(Handle, 0))) > WorkBytes;
+    }
 
 private:
     TUtf8Names Names;
@@ -243,51 +268,64 @@ TEntryKind KindOfEntry(archive_entry* entry)
     return TEntryKind::Other;
 }
 
+// A bound as a reason gives it: "1 GB", "16 MB".
+std::string SizeText(uint64_t bytes)
+{
+    const uint64_t gib = 1024 * StoryBounds::MiB;
+    return bytes % gib == 0 ? std::to_string(bytes / gib) + " GB" : std::to_string(bytes / StoryBounds::MiB) + " MB";
+}
+
 }  // namespace
 
-std::unique_ptr<TStoryArchive> TStoryArchive::Open(const std::string& path, std::string& problem, uint64_t workBytes)
+std::unique_ptr<TStoryArchive> TStoryArchive::Open(const std::string& path, TArchiveProblem& problem,
+                                                   uint64_t workBytes)
 {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     struct stat st {};
     if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        problem = fd < 0 ? std::string(std::strerror(errno)) : "not a regular file";
+        problem.Reason = fd < 0 ? std::string(std::strerror(errno)) : "not a regular file";
         if (fd >= 0)
             close(fd);
         return nullptr;
     }
-    std::unique_ptr<TStoryArchive> opened(new TStoryArchive(fd, path, workBytes));
+    std::unique_ptr<TStoryArchive> opened(new TStoryArchive(fd, path, workBytes, st));
+    // Its digest reads it all: a file of holes a terabyte long would hold the data menu for an hour.
+    if (static_cast<uint64_t>(st.st_size) > workBytes) {
+        problem = {"it is larger than the " + SizeText(workBytes) + " the player reads", true};
+        return nullptr;
+    }
     if (!opened->Index(problem))
         return nullptr;
     return opened;
 }
 
-TStoryArchive::TStoryArchive(int fd, std::string path, uint64_t workBytes)
-    : Fd(fd), Path(std::move(path)), WorkBytes(workBytes)
+TStoryArchive::TStoryArchive(int fd, std::string path, uint64_t workBytes, const struct stat& st)
+    : Fd(fd), Path(std::move(path)), WorkBytes(workBytes), Size(st.st_size), Changed(st.st_mtim)
 {
     Children[""];
 }
 
 TStoryArchive::~TStoryArchive() { close(Fd); }
 
-bool TStoryArchive::Index(std::string& problem)
+bool TStoryArchive::Index(TArchiveProblem& problem)
 {
-    TPass pass(Fd, WorkBytes);
+    TPass pass(Fd, Size, WorkBytes);
+    ++PassCount;
     if (!pass.Opened) {
-        problem = pass.Error();
+        problem.Reason = pass.Error();
         return false;
     }
     bool failed = false;
     int64_t count = 0;
     for (archive_entry* entry; (entry = pass.Next(failed)); ++count) {
         if (static_cast<uint64_t>(count) >= StoryBounds::ArchiveEntries) {
-            problem = "it holds more than " + std::to_string(StoryBounds::ArchiveEntries) + " files";
+            problem = {"it holds more than " + std::to_string(StoryBounds::ArchiveEntries) + " files", true};
             return false;
         }
         const bool lzh = (archive_format(pass.Get()) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_LHA;
         std::string name = MemberName(entry, lzh);
         if (name.size() <= StoryBounds::ArchiveNameBytes && !Add(std::move(name), KindOfEntry(entry), count)) {
-            problem =
-                "its names take more than " + std::to_string(StoryBounds::ArchiveIndexBytes / StoryBounds::MiB) + " MB";
+            problem = {"its names take more than " + SizeText(StoryBounds::ArchiveIndexBytes), true};
             return false;
         }
         if (!pass.Skip()) {
@@ -296,7 +334,8 @@ bool TStoryArchive::Index(std::string& problem)
         }
     }
     if (failed) {
-        problem = pass.OverBudget() ? "it unpacks to more than the player reads" : pass.Error();
+        problem = pass.OverBudget() ? TArchiveProblem{"it unpacks to more than the player reads", true}
+                                    : TArchiveProblem{pass.Error()};
         return false;
     }
     return true;
@@ -398,10 +437,16 @@ TMemberBytes TStoryArchive::Read(const std::string& path, uint64_t maxBytes) con
     const auto member = clean ? Members.find(*clean) : Members.end();
     if (member == Members.end() || member->second.Kind != TEntryKind::File)
         throw EInOutError(IoCode::FileNotFound);
-    TPass pass(Fd, WorkBytes);
+    const int64_t entry = member->second.Entry;
+    if (const std::string* kept = Cached(entry))
+        return kept->size() > maxBytes ? TMemberBytes{"", true} : TMemberBytes{*kept, false};
+    CheckUnchanged();
+    const uint64_t workBytes = std::min(WorkBytes, StoryBounds::ArchiveMemberWorkBytes);
+    TPass pass(Fd, Size, workBytes);
+    ++PassCount;
     bool damaged = false;
     bool failed = !pass.Opened;
-    for (int64_t n = 0; !failed && n < member->second.Entry; ++n)
+    for (int64_t n = 0; !failed && n < entry; ++n)
         failed = !pass.Next(damaged) || !pass.Skip();
     failed = failed || !pass.Next(damaged);
     if (failed && pass.OverBudget())
@@ -411,7 +456,7 @@ TMemberBytes TStoryArchive::Read(const std::string& path, uint64_t maxBytes) con
     TMemberBytes read;
     // Room for all it may hold, taken from the system as it is filled: growing the string as it
     // comes would touch up to three times the bound while its bytes are moved along.
-    read.Bytes.reserve(static_cast<size_t>(std::min(maxBytes, WorkBytes)) + 1);
+    read.Bytes.reserve(static_cast<size_t>(std::min(maxBytes, workBytes)) + 1);
     char buffer[65536];
     la_ssize_t n = 0;
     // Read as it unpacks, whatever size the header gives, and one byte past the bound at most.
@@ -423,7 +468,42 @@ TMemberBytes TStoryArchive::Read(const std::string& path, uint64_t maxBytes) con
         RaiseInOutError(EIO, path);
     if (read.TooLarge)
         read.Bytes = std::string();  // nothing of it is read
+    else
+        Keep(entry, read.Bytes);
     return read;
+}
+
+// The entries' numbers of the index hold only for the archive as it was opened: replaced or
+// rewritten since, it is a file the player cannot read.
+void TStoryArchive::CheckUnchanged() const
+{
+    struct stat st {};
+    if (fstat(Fd, &st) != 0 || st.st_size != Size || st.st_mtim.tv_sec != Changed.tv_sec ||
+        st.st_mtim.tv_nsec != Changed.tv_nsec)
+        RaiseInOutError(EIO, Path);
+}
+
+// A member's bytes kept from an earlier read, now the most recently used; nullptr when none are.
+const std::string* TStoryArchive::Cached(int64_t entry) const
+{
+    const auto kept = std::find_if(Recent.begin(), Recent.end(), [entry](const auto& k) { return k.first == entry; });
+    if (kept == Recent.end())
+        return nullptr;
+    Recent.splice(Recent.begin(), Recent, kept);
+    return &Recent.front().second;
+}
+
+// Keeps a member's bytes, giving up the least recently used past the bound.
+void TStoryArchive::Keep(int64_t entry, const std::string& bytes) const
+{
+    if (bytes.size() > StoryBounds::ArchiveCacheMemberBytes)
+        return;
+    Recent.emplace_front(entry, bytes);
+    RecentBytes += bytes.size();
+    while (RecentBytes > StoryBounds::ArchiveCacheBytes) {
+        RecentBytes -= Recent.back().second.size();
+        Recent.pop_back();
+    }
 }
 
 // FNV-1a over every byte of the archive: two archives of one name keep their saves apart, and the
@@ -432,10 +512,13 @@ TMemberBytes TStoryArchive::Read(const std::string& path, uint64_t maxBytes) con
 std::string TStoryArchive::NameAndDigest() const
 {
     if (!Digest) {
+        CheckUnchanged();  // another archive's bytes would take another's saves
         uint64_t hash = 0xcbf29ce484222325u;
         char buffer[65536];
         ssize_t n = 0;
-        for (off_t at = 0; (n = pread(Fd, buffer, sizeof buffer, at)) > 0; at += n)
+        // Up to the size seen at start, which Open bounds.
+        for (off_t at = 0; at < Size && (n = pread(Fd, buffer, std::min<off_t>(sizeof buffer, Size - at), at)) > 0;
+             at += n)
             for (ssize_t i = 0; i < n; ++i)
                 hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 0x100000001b3u;
         if (n < 0)

@@ -5,7 +5,11 @@
 
 #include "platform/StoryBounds.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <ctime>
+#include <list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,11 +30,18 @@ struct TMemberBytes {
     bool TooLarge = false;  // it unpacks to more than the bound: no bytes are given
 };
 
+// Why an archive was not opened.
+struct TArchiveProblem {
+    std::string Reason;
+    bool PastBound = false;  // it is an archive, but larger than the player reads
+};
+
 class TStoryArchive {
 public:
     // Opens and indexes the archive at `path`; nullptr with `problem` set when it is no archive
-    // the player reads (or one past its bounds). No pass over it unpacks more than `workBytes`.
-    static std::unique_ptr<TStoryArchive> Open(const std::string& path, std::string& problem,
+    // the player reads (or one past its bounds). No pass over it unpacks more than `workBytes`, nor
+    // the pass to one member more than ArchiveMemberWorkBytes.
+    static std::unique_ptr<TStoryArchive> Open(const std::string& path, TArchiveProblem& problem,
                                                uint64_t workBytes = StoryBounds::ArchiveWorkBytes);
     ~TStoryArchive();
     TStoryArchive(const TStoryArchive&) = delete;
@@ -49,8 +60,10 @@ public:
     // The names in a folder of the story, in no particular order.
     std::vector<std::string> EntriesOf(const std::string& folder) const;
     // Unpacks a file of the story, at most `maxBytes` of it. Raises EInOutError when it cannot be
-    // unpacked (a damaged archive, or more to unpack on the way to it than the archive's bound).
+    // unpacked (a damaged archive, or one changed on disk since it was opened).
     TMemberBytes Read(const std::string& path, uint64_t maxBytes) const;
+    // The passes made over the archive so far, the index's included.
+    uint64_t Passes() const { return PassCount; }
 
     // The archive's file name and a digest of all its bytes, for a folder name of its own.
     std::string NameAndDigest() const;
@@ -61,17 +74,25 @@ private:
         int64_t Entry = -1;  // its place among the archive's entries, for a file
     };
 
-    TStoryArchive(int fd, std::string path, uint64_t workBytes);
-    bool Index(std::string& problem);
+    TStoryArchive(int fd, std::string path, uint64_t workBytes, const struct stat& st);
+    bool Index(TArchiveProblem& problem);
+    void CheckUnchanged() const;
+    const std::string* Cached(int64_t entry) const;
+    void Keep(int64_t entry, const std::string& bytes) const;
     bool Add(std::string name, TEntryKind kind, int64_t entry);
     std::optional<std::string> InStory(const std::string& path) const;
 
     int Fd;
     std::string Path;
     uint64_t WorkBytes;
+    int64_t Size;  // and its time of change: as they were at Open, for the entries' numbers to hold
+    timespec Changed;
     std::string Root;
     std::unordered_map<std::string, TMember> Members;                    // by path from the top
     std::unordered_map<std::string, std::vector<std::string>> Children;  // folder ("" or "a/") -> names
     uint64_t IndexBytes = 0;
     mutable std::optional<uint64_t> Digest;
+    mutable uint64_t PassCount = 0;
+    mutable std::list<std::pair<int64_t, std::string>> Recent;  // by entry, most recently used first
+    mutable uint64_t RecentBytes = 0;
 };

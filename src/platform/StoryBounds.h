@@ -43,9 +43,22 @@ constexpr uint64_t ArchiveNameBytes = 1024;
 // multiply it. Real stories' names take some tens of kilobytes.
 constexpr uint64_t ArchiveIndexBytes = 16 * MiB;
 
-// The bytes one pass over an archive may unpack: the index made at start, or the way to one member
-// and that member. Past it the archive is refused at start, or the member is treated as too large,
-// so that a member packed to inflate to gigabytes costs seconds, not the machine.
+// The bytes one pass over an archive may unpack to make the index at start; an archive file larger
+// than this is refused too, as the digest of its saves' folder reads it all. Past it the archive is
+// refused at start, so that a member packed to inflate to gigabytes costs seconds, not the machine.
 constexpr uint64_t ArchiveWorkBytes = 1024 * MiB;
+
+// The bytes the pass to one member may unpack, the way to it and the member. Real stories unpack to
+// a few megabytes, some tens at most, and a compressed tar unpacks everything before the member on
+// every read: a quarter of the index's bound keeps a hostile archive's picture to a second or so,
+// not four. Past it the member is treated as too large.
+constexpr uint64_t ArchiveMemberWorkBytes = 256 * MiB;
+
+// Members' bytes kept once unpacked, the least recently used given up first: a background shown
+// again is not unpacked again, nor everything before it in a compressed tar. Pictures and effects
+// take a few hundred kilobytes each.
+constexpr uint64_t ArchiveCacheBytes = 32 * MiB;
+// A larger member is not kept: one would push out every picture.
+constexpr uint64_t ArchiveCacheMemberBytes = ArchiveCacheBytes / 4;
 
 }  // namespace StoryBounds

@@ -116,6 +116,16 @@ bool HoldsStory(const fs::path& path, const std::string& inStory)
     return fs::equivalent(NativePath(inStory), path, ec);
 }
 
+// Text from an archive as the terminal shows it: a control character there ("\x1b]...") would
+// be obeyed by the terminal, so each one is shown as "?".
+std::string Printable(std::string text)
+{
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return text;
+}
+
 // A folder of the archive as the terminal shows it: its name in UTF-8 already, or in Shift-JIS.
 std::string Shown(const std::string& folder)
 {
@@ -123,17 +133,19 @@ std::string Shown(const std::string& folder)
         return "the top";
     std::vector<std::string> refused;
     Sjis::FromUtf8(folder, "?", refused);
-    return refused.empty() ? folder : Sjis::ToUtf8(folder);
+    return Printable(refused.empty() ? folder : Sjis::ToUtf8(folder));
 }
 
 // The story in an archive: the one folder of it, at the top or up to two folders down, that holds
 // the script. Nothing is chosen among several.
 std::string EnterStoryArchive(const std::string& story, const fs::path& path)
 {
-    std::string problem;
+    TArchiveProblem problem;
     std::unique_ptr<TStoryArchive> archive = TStoryArchive::Open(path, problem);
+    if (!archive && problem.PastBound)
+        return story + ": cannot be played: " + Printable(problem.Reason);
     if (!archive)
-        return story + ": not a story: no dat/1.txt in it (" + problem + ")";
+        return story + ": not a story: no dat/1.txt in it (" + Printable(problem.Reason) + ")";
     std::vector<std::string> stories;
     PlayFromArchive(std::move(archive));
     TStoryArchive& played = *PlayedArchive();

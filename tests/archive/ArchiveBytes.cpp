@@ -225,6 +225,11 @@ std::string TarXzArchive(const std::vector<TArchiveMember>& members)
     return Written(members, archive_write_set_format_pax_restricted, archive_write_add_filter_xz);
 }
 
+std::string TarBzip2Archive(const std::vector<TArchiveMember>& members)
+{
+    return Written(members, archive_write_set_format_pax_restricted, archive_write_add_filter_bzip2);
+}
+
 std::string SevenZipArchive(const std::vector<TArchiveMember>& members)
 {
     return Written(members, archive_write_set_format_7zip, nullptr);

@@ -23,6 +23,7 @@ std::string LzhArchive(const std::vector<TArchiveMember>& members);
 // A POSIX tar, links included, compressed with gzip when `gzip` is set.
 std::string TarArchive(const std::vector<TArchiveMember>& members, bool gzip = false);
 std::string TarXzArchive(const std::vector<TArchiveMember>& members);
+std::string TarBzip2Archive(const std::vector<TArchiveMember>& members);
 // A 7z (one solid block), written by libarchive.
 std::string SevenZipArchive(const std::vector<TArchiveMember>& members);
 // A cpio (SVR4) of two names of one file, as cpio stores a hard link: `first` empty, `second`

@@ -134,3 +134,20 @@ TEST_F(ArchiveStoryTest, AnArchiveOfSeveralStoriesIsRefusedNamingThem)
     WriteFile("none.zip", ZipArchive({{"deep/er/still/dat/1.txt", Script()}}));
     EXPECT_NE(EnterStoryFolder("none.zip").find("no dat/1.txt"), std::string::npos);
 }
+
+TEST_F(ArchiveStoryTest, NamesFromAnArchiveReachTheTerminalWithoutTheirControlCharacters)
+{
+    // A folder whose name would retitle the terminal and ring its bell.
+    WriteFile("two.zip", ZipArchive({{"a\x1b]0;\x7fowned\x07/dat/1.txt", Script()}, {"b/dat/1.txt", Script()}}));
+    const std::string problem = EnterStoryFolder("two.zip");
+    EXPECT_NE(problem.find("holds 2 stories, in a?]0;?owned?/, b/"), std::string::npos) << problem;
+}
+
+TEST_F(ArchiveStoryTest, AnArchivePastWhatThePlayerReadsIsRefusedSayingSo)
+{
+    // A story followed by a terabyte of holes: reading it all for the saves' digest would take hours.
+    WriteFile("huge.tar", TarArchive({{"dat/1.txt", Script()}}));
+    fs::resize_file("huge.tar", uint64_t{1} << 40);
+    EXPECT_EQ(EnterStoryFolder("huge.tar"), "huge.tar: cannot be played: it is larger than the 1 GB the player reads");
+    EXPECT_EQ(PlayedArchive(), nullptr);
+}

@@ -37,12 +37,12 @@ protected:
                      uint64_t workBytes = StoryBounds::ArchiveWorkBytes)
     {
         WriteFile("story.arc", bytes);
-        std::string problem;
+        TArchiveProblem problem;
         std::unique_ptr<TStoryArchive> archive = TStoryArchive::Open(Dir + "/story.arc", problem, workBytes);
         if (archive)
             archive->EnterFolder(folder);
         PlayFromArchive(std::move(archive));
-        return problem;
+        return problem.Reason;
     }
     static long PeakKilobytes()
     {
@@ -205,4 +205,37 @@ TEST_F(StoryArchiveTest, EachPassIsBoundedInEntriesNameLengthAndUnpacking)
     EXPECT_NE(Play(tar, "", 2 * StoryBounds::MiB).find("unpacks to more"), std::string::npos);
     ASSERT_EQ(Play(tar, "", 8 * StoryBounds::MiB), "");
     EXPECT_EQ(ReadWholeFile("dat\\1.txt", 100), "x");
+}
+
+TEST_F(StoryArchiveTest, ACompressedTarIsPassedOverEntryByEntryWithinItsBound)
+{
+    const uint64_t bound = 4 * StoryBounds::MiB;
+    // A member of zeros packed to a few hundred bytes, far past the bound, before the story.
+    const std::string bomb = TarBzip2Archive({{"pad", std::string(32 * StoryBounds::MiB, '\0')}, {"dat/1.txt", "x"}});
+    EXPECT_NE(Play(bomb, "", bound).find("unpacks to more"), std::string::npos);
+    EXPECT_EQ(PlayedArchive(), nullptr);
+    // A member near the bound is unpacked once: its bytes count once, not as member and stream both.
+    ASSERT_EQ(
+        Play(TarBzip2Archive({{"big.wav", std::string(3 * StoryBounds::MiB, '\0')}, {"dat/1.txt", "x"}}), "", bound),
+        "");
+    EXPECT_EQ(ReadWholeFile("dat\\1.txt", 100), "x");
+}
+
+TEST_F(StoryArchiveTest, AMemberReadAgainComesFromWhatWasKeptWithoutUnpackingAgain)
+{
+    ASSERT_EQ(Play(TarArchive({{"dat/back.bmp", "picture"}, {"dat/1.txt", "script"}}, true)), "");
+    const uint64_t indexed = PlayedArchive()->Passes();
+    EXPECT_EQ(ReadWholeFile("dat\\back.bmp", 100), "picture");
+    EXPECT_EQ(ReadWholeFile("dat\\back.bmp", 100), "picture");
+    EXPECT_EQ(PlayedArchive()->Passes(), indexed + 1);
+    // Kept, it is still refused past a smaller bound.
+    EXPECT_EQ(ReadWholeFile("dat\\back.bmp", 3), std::nullopt);
+    EXPECT_EQ(PlayedArchive()->Passes(), indexed + 1);
+}
+
+TEST_F(StoryArchiveTest, AnArchiveChangedOnDiskSinceItWasOpenedIsAFileThatCannotBeRead)
+{
+    ASSERT_EQ(Play(TarArchive({{"dat/1.txt", "script"}, {"dat/back.bmp", "picture"}})), "");
+    WriteFile("story.arc", TarArchive({{"dat/back.bmp", "other"}, {"dat/1.txt", "script"}, {"dat/2.txt", "more"}}));
+    EXPECT_THROW(ReadWholeFile("dat\\back.bmp", 100), EInOutError);
 }
