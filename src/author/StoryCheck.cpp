@@ -448,7 +448,7 @@ void PrintReport(const TCheckReport& report, std::ostream& out)
         out << report.ScriptName;
         if (d.Line > 0)
             out << ':' << d.Line;
-        out << ": " << SeverityWord(d.Severity) << ": " << d.Text << '\n';
+        out << ": " << SeverityWord(d.Severity) << ": " << Printable(d.Text) << '\n';
     }
 }
 

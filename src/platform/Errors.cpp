@@ -121,6 +121,14 @@ EMissingLibrary MissingLibraryError(const std::string& pictures, const std::stri
     return EMissingLibrary(Sjis::FromUtf8(text));
 }
 
+std::string Printable(std::string text)
+{
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return text;
+}
+
 std::string TerminalMessage(const std::exception& error)
 {
     return dynamic_cast<const Exception*>(&error) ? Sjis::ToUtf8(error.what()) : std::string(error.what());

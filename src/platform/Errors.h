@@ -15,6 +15,10 @@ public:
 // Any error's message as the terminal shows it: ours are Shift-JIS, a library's are UTF-8 already.
 std::string TerminalMessage(const std::exception& error);
 
+// Text from a story or an archive, made safe to print: its control characters (which could move
+// the cursor, retitle or clear the terminal) shown as "?".
+std::string Printable(std::string text);
+
 // A table index out of bounds.
 class ERangeError : public Exception {
 public:

@@ -1,6 +1,7 @@
 #include "ui/CommandLine.h"
 
 #include "engine/UnitRK.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/ShiftJis.h"
 #include "platform/StoryArchive.h"
@@ -114,16 +115,6 @@ bool HoldsStory(const fs::path& path, const std::string& inStory)
         return true;
     std::error_code ec;
     return fs::equivalent(NativePath(inStory), path, ec);
-}
-
-// Text from an archive as the terminal shows it: a control character there ("\x1b]...") would
-// be obeyed by the terminal, so each one is shown as "?".
-std::string Printable(std::string text)
-{
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '?';
-    return text;
 }
 
 // A folder of the archive as the terminal shows it: its name in UTF-8 already, or in Shift-JIS.

@@ -436,3 +436,15 @@ TEST_F(StoryOutlineTest, EveryStepIsTheEnginesStep)
     ExpectOutlineIsEngine({"q", "1@x", "2@x", "3@x", "4@x", "5@x", "6@x", "#Goto @y", "8@x", "9@y", "@x", "a@y",
                            "#Goto @a" + at16, "b@x" + at16, "@y", "z@" + at16, "#End"});
 }
+
+// A script is a stranger's text: what --check repeats of it cannot work the reader's terminal.
+TEST_F(StoryToolsTest, ControlCharactersOfAScriptReachTheTerminalAsQuestionMarks)
+{
+    TTempFolder folder;
+    folder.Write("dat/1.txt", ScriptOf({"#Goto @\x1b]0;owned\x07\x1b[2J"}));
+    fs::current_path(folder.Path());
+    std::ostringstream out;
+    Author::PrintReport(Author::CheckStory(), out);
+    EXPECT_NE(out.str().find("@?]0;owned??[2J"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find_first_of("\x1b\x07"), std::string::npos);
+}
