@@ -17,7 +17,17 @@ PACKAGES=(
   libcli11-dev libinih-dev
   libarchive-dev zlib1g-dev jlha-utils python3 fonts-liberation2
   desktop-file-utils man-db groff-base graphviz
+  dpkg-dev fakeroot file lintian appstream
 )
+
+# The web page's build and its test ("web" as the first argument): emscripten, and Chromium with
+# node to drive it.
+# A node from elsewhere (NodeSource's carries its own npm) is used as it is.
+if [ "${1:-}" = "web" ]; then
+  PACKAGES+=(emscripten chromium freepats)
+  command -v node >/dev/null || PACKAGES+=(nodejs)
+  command -v npm >/dev/null || PACKAGES+=(npm)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

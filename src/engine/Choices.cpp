@@ -61,6 +61,8 @@ bool ShowChoices()
     ClearMessage();
     for (int k = 0; k < count; ++k)
         Rk.ChoiceLabels[k]->Visible = true;
+    if (Events.MenuShown)
+        Events.MenuShown(Rk.CurLine - count + 1, count);
     return true;
 }
 

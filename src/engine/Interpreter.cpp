@@ -18,6 +18,7 @@ TServices IdleServices()
 }
 
 TServices Services = IdleServices();
+TStoryEvents Events;
 
 void SetLimits(int maxMsgLines, int maxChoice, int narrowWidth, int wideWidth)
 {
@@ -94,6 +95,8 @@ void StepLine()
     if (ShowChoices())
         return;
     AddMessage(line);
+    if (Events.LineShown)
+        Events.LineShown(Rk.CurLine);
 }
 
 TCommand CommandOf(const std::string& line, std::string& arg)

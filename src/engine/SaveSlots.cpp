@@ -75,6 +75,8 @@ void LoadSlot(int n)
     ShowCg(Rk.CgName);
     PlayMusic(Rk.MidiName);
     CloseDataMenu();
+    if (Events.SlotLoaded)
+        Events.SlotLoaded();
 }
 
 }  // namespace UnitRK

@@ -69,6 +69,19 @@ extern TServices Services;
 // Services that do nothing (the state before the program binds its units).
 TServices IdleServices();
 
+// What the reader's own features (looking back, skipping, auto play, copying the text) hear of
+// the story as it plays. They only listen: nothing they do changes the story. Each is empty until
+// the program binds it.
+struct TStoryEvents {
+    // A message line from script line `line` has just been added: Rk.MsgText is the page now.
+    std::function<void(int64_t line)> LineShown;
+    // A menu of `count` choices read from script line `first` on has just been put up.
+    std::function<void(int64_t first, int count)> MenuShown;
+    // The story's place, message and menu came back from a save slot.
+    std::function<void()> SlotLoaded;
+};
+extern TStoryEvents Events;
+
 // Line tokenizer.
 void SplitWords(const std::string& line, TFields& words, int high);
 bool WordIs(const std::string& line, const std::string& name, TFields& words, int high);

@@ -164,3 +164,19 @@ TEST_F(ChoiceTest, SixteenAtSignsFailAtEveryClick)
     EXPECT_EQ(Rk.CurLine, 1);
     EXPECT_FALSE(Rk.Choosing);
 }
+
+TEST_F(ChoiceTest, ListenersHearEachShownLineAndMenuWithTheirScriptLines)
+{
+    std::vector<std::string> heard;
+    Events.LineShown = [&](int64_t line) { heard.push_back("line " + std::to_string(line) + " " + Rk.MsgText); };
+    Events.MenuShown = [&](int64_t first, int count) {
+        heard.push_back("menu " + std::to_string(first) + " " + std::to_string(count));
+    };
+    WriteScript({"#Cg a.bmp", "one", "", "two", "x@1", "y@2", "@1", "#Stop", "@2"});
+    ASSERT_TRUE(Start());
+    Tick();
+    Advance();
+    Advance();
+    EXPECT_EQ(heard, (std::vector<std::string>{"line 1 one\r\n", "line 3 two\r\n", "menu 4 2"}))
+        << "commands and break lines are not heard";
+}

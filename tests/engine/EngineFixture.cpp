@@ -75,6 +75,7 @@ void EngineTest::TearDown()
 {
     Application().SetBackend(nullptr);
     UnitRK::Services = UnitRK::IdleServices();
+    UnitRK::Events = UnitRK::TStoryEvents{};
     UnitRK::Rk = UnitRK::TEngineState{};
     Folder.reset();
 }
