@@ -17,7 +17,7 @@ PACKAGES=(
   libcli11-dev libinih-dev
   libarchive-dev zlib1g-dev jlha-utils python3 fonts-liberation2
   desktop-file-utils man-db groff-base graphviz
-  dpkg-dev fakeroot file lintian appstream
+  dpkg-dev fakeroot file lintian appstream xclip
 )
 
 # The web page's build and its test ("web" as the first argument): emscripten, and Chromium with
