@@ -7,9 +7,10 @@ PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 SOAK_SECONDS ?= 600
 
-.PHONY: run test deps build install install-files test-sanitize check-format bench fuzz soak clean
+.PHONY: run test deps configure player build package install install-files test-sanitize check-format bench fuzz soak clean
 
-run: build
+# Only the player, not the tests and benchmarks: the demo shows in a third of the time.
+run: player
 	cd examples/demo && ../../$(BUILD_DIR)/zv_rk
 
 test: build
@@ -18,12 +19,23 @@ test: build
 deps:
 	@bash tools/install-deps.sh
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+player: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target zv_rk
+
+build: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
-# The program, its desktop entry, icons and manual page under $(PREFIX), staged under $(DESTDIR)
-# when that is set (as packagers do).
+# The Debian package $(BUILD_DIR)/zv-rk_VERSION_ARCH.deb, from the install rules: only what they
+# install is built.
+package: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target zv_rk rk_install_data
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# The program, its desktop entry, AppStream data, icons, manual page and demo story under
+# $(PREFIX), staged under $(DESTDIR) when that is set (as packagers do).
 install: build
 	@$(MAKE) --no-print-directory install-files
 
