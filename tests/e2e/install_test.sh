@@ -16,9 +16,11 @@ make -s -C "$src" install-files BUILD_DIR="$build" PREFIX=/usr DESTDIR="$stage" 
 rm -f "$stage.log"
 root="$stage/usr"
 
-[ -x "$root/bin/zv_rk" ] || fail "no bin/zv_rk"
-"$root/bin/zv_rk" --version | grep -q "^zv_rk " || fail "the installed program does not run"
-desktop="$root/share/applications/zv_rk.desktop"
+prog="$root/games/zv_rk"
+id=io.github.zv_rk.zv_rk
+[ -x "$prog" ] || fail "no games/zv_rk"
+"$prog" --version | grep -q "^zv_rk " || fail "the installed program does not run"
+desktop="$root/share/applications/$id.desktop"
 [ -f "$desktop" ] || fail "no desktop entry"
 desktop-file-validate "$desktop" || fail "desktop-file-validate: $desktop"
 grep -q "^Exec=zv_rk %f" "$desktop" || fail "the desktop entry does not open a folder with zv_rk"
@@ -27,16 +29,16 @@ for type in inode/directory application/zip application/x-lzh-compressed; do
 done
 
 for size in 16 24 32 48 64 128 256; do
-    icon="$root/share/icons/hicolor/${size}x${size}/apps/zv_rk.png"
+    icon="$root/share/icons/hicolor/${size}x${size}/apps/$id.png"
     [ -f "$icon" ] || fail "no icon $icon"
     [ "$(identify -format '%wx%h' "$icon")" = "${size}x${size}" ] || fail "$icon is $(identify -format '%wx%h' "$icon")"
 done
 # The 64-pixel icon is the 32-pixel one with every pixel doubled.
-convert "$root/share/icons/hicolor/32x32/apps/zv_rk.png" -scale 200% "$stage/doubled.png"
-[ "$(compare -metric AE "$stage/doubled.png" "$root/share/icons/hicolor/64x64/apps/zv_rk.png" null: 2>&1)" = 0 ] ||
+convert "$root/share/icons/hicolor/32x32/apps/$id.png" -scale 200% "$stage/doubled.png"
+[ "$(compare -metric AE "$stage/doubled.png" "$root/share/icons/hicolor/64x64/apps/$id.png" null: 2>&1)" = 0 ] ||
     fail "the 64-pixel icon is not the 32-pixel one enlarged"
 
-page="$root/share/man/man6/zv_rk.6"
+page="$root/share/man/man6/zv_rk.6.gz"
 [ -f "$page" ] || fail "no manual page"
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$stage/page.txt")
 [ -z "$warnings" ] || fail "man -l warns: $warnings"
@@ -44,7 +46,7 @@ warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$stage/pa
 for word in --scale --fullscreen --window --help --version STORY Escape F11 Alt+Enter Ctrl++ "Page Down" settings.ini .lzh XDG_DATA_HOME; do
     grep -q -- "$word" "$stage/page.txt" || fail "the manual page does not mention $word"
 done
-for option in $("$root/bin/zv_rk" --help | grep -o -- '--[a-z]*' | sort -u); do
+for option in $("$prog" --help | grep -o -- '--[a-z]*' | sort -u); do
     grep -q -- "$option" "$stage/page.txt" || fail "the manual page does not document $option"
 done
 echo "PASS"
