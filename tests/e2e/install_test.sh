@@ -28,6 +28,10 @@ for type in inode/directory application/zip application/x-lzh-compressed; do
     grep -q "^MimeType=.*$type;" "$desktop" || fail "the desktop entry does not open $type"
 done
 
+for file in metainfo/$id.metainfo.xml zv_rk/demo/dat/1.txt doc/zv-rk/copyright doc/zv-rk/changelog.gz; do
+    [ -f "$root/share/$file" ] || fail "no share/$file"
+done
+
 for size in 16 24 32 48 64 128 256; do
     icon="$root/share/icons/hicolor/${size}x${size}/apps/$id.png"
     [ -f "$icon" ] || fail "no icon $icon"
