@@ -10,7 +10,9 @@ set(CPACK_PACKAGE_NAME ${RK_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGE_CONTACT "The zv_rk developers <maintainers@users.noreply.c-seed-ae3c6978.example>")
+# The maintainer is the one who signed the changelog's last entry.
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/changelog RK_CHANGELOG_TRAILER REGEX "^ -- " LIMIT_COUNT 1)
+string(REGEX REPLACE "^ -- ([^>]*>).*" "\\1" CPACK_PACKAGE_CONTACT "${RK_CHANGELOG_TRAILER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "player for old Japanese picture-and-text stories")
 set(CPACK_PACKAGE_DESCRIPTION
     "zv_rk plays the small picture-and-text stories of the Windows era: a\n"
@@ -24,7 +26,6 @@ string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/zv-rk/zv_rk)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Beside the libraries it links: SDL2_image, opened only when a story shows a bitmap or an icon;
 # the text face; a General MIDI soundfont for the music (the small one first). The Liberation
