@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 #include "platform/ShiftJis.h"
 #include "platform/StoryArchive.h"
+#include "reader/KeyHelp.h"
 #include "ui/Settings.h"
 
 #include <CLI/CLI.hpp>
@@ -41,6 +42,9 @@ void DeclareOptions(CLI::App& app, TCommandLine& line, std::string& scale)
             "", "scale"));
     app.add_flag("-f,--fullscreen")->description("Play full screen (F11 and Alt+Enter toggle it while playing)");
     app.add_flag("-w,--window")->description("Play in a window");
+    app.add_flag("--copy-text", line.CopyText,
+                 "Put the text of each new page on the clipboard as it appears (for dictionaries and speech); "
+                 "Ctrl+C copies the page shown");
     // For authors: two terminal tools that open no window, and a start in the middle of the story.
     CLI::Option* check =
         app.add_flag("--check", line.Check,
@@ -79,6 +83,7 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, TCommandL
     CLI::App app("Plays a picture-and-text story: its script dat/1.txt with pictures, music and sound "
                  "effects.\nKeys, settings and more: man zv_rk",
                  "zv_rk");
+    app.footer("Keys while playing:\n" + KeyHelpText(true));
     std::string scale;
     DeclareOptions(app, line, scale);
     try {

@@ -256,6 +256,43 @@ TSettings LoadSettings(const std::string& path, std::string& problem)
     return reading.Settings;
 }
 
+namespace {
+
+struct TReaderReading {
+    TReaderSettings Settings;
+    std::string Problem;
+};
+
+int TakeReaderEntry(void* user, const char*, const char* name, const char* value)
+{
+    auto& reading = *static_cast<TReaderReading*>(user);
+    if (std::strcmp(name, "CopyEveryPage") == 0) {
+        std::optional<bool> copy = ParseBool(value);
+        reading.Settings.CopyEveryPage = copy.value_or(false);
+        if (!copy)
+            reading.Problem = std::string("CopyEveryPage = ") + value + " is not true or false";
+    }
+    return reading.Problem.empty() ? 1 : 0;
+}
+
+}  // namespace
+
+TReaderSettings LoadReaderSettings(const std::string& path, std::string& problem)
+{
+    problem.clear();
+    std::string text;
+    if (path.empty() || !ReadSettingsText(AT_FDCWD, path, 0, text, problem))
+        return {};
+    TReaderReading reading;
+    int line = ini_parse_string(text.c_str(), TakeReaderEntry, &reading);
+    if (line != 0) {
+        problem = path + ":" + std::to_string(line) + ": " +
+                  (reading.Problem.empty() ? std::string("not a setting") : reading.Problem);
+        return {};
+    }
+    return reading.Settings;
+}
+
 bool SaveSettings(const std::string& path, const TSettings& settings, std::string& problem)
 {
     problem.clear();

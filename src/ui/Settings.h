@@ -25,5 +25,13 @@ TSettings LoadSettings(const std::string& path, std::string& problem);
 // and names, comments) is kept. Returns false with `problem` set on failure.
 bool SaveSettings(const std::string& path, const TSettings& settings, std::string& problem);
 
+// The reader's settings, in the same file; people write them by hand, in any section.
+struct TReaderSettings {
+    bool CopyEveryPage = false;  // CopyEveryPage = true: each new page's text goes to the clipboard
+};
+// Reads them; a file that cannot be read or a value that does not make sense gives the defaults,
+// with `problem` saying why (one line).
+TReaderSettings LoadReaderSettings(const std::string& path, std::string& problem);
+
 // "auto" or a whole number from 1 to 8 as a scale (0 for "auto"); nullopt for anything else.
 std::optional<int> ParseScale(const std::string& text);

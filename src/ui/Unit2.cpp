@@ -214,7 +214,11 @@ void TForm1::FormCreate()
 
 void TForm1::FormPaint(TControl&) { MyTime::MainLoop(); }
 
-void TForm1::PanelCgClick(TControl&) { UnitRK::Advance(); }
+void TForm1::PanelCgClick(TControl&)
+{
+    if (!ReaderTakes(Keys::Click))
+        UnitRK::Advance();
+}
 
 void TForm1::SelectsClick(TControl& sender) { UnitRK::SelectChoice(sender.Tag); }
 
@@ -222,7 +226,13 @@ void TForm1::SelectsMouseMove(TControl& sender) { UnitRK::HighlightChoice(sender
 
 void TForm1::SelectsMouseOut(TControl&) { UnitRK::ClearHighlight(); }
 
-void TForm1::OnRightClick(TControl&) { UnitRK::OpenDataMenu(); }
+void TForm1::OnRightClick(TControl&)
+{
+    if (!ReaderTakes(Keys::ContextMenu))
+        UnitRK::OpenDataMenu();
+}
+
+bool TForm1::ReaderTakes(int key, bool repeat) { return ReaderInput && ReaderInput(key, repeat); }
 
 void TForm1::On2Cancel(TControl&) { UnitRK::CloseDataMenu(); }
 
@@ -245,6 +255,8 @@ std::vector<int> TForm1::VisibleChoices() const
 // its buttons' own keys, and Escape, which the window sends as a right click.
 void TForm1::FormKeyDown(TControl&, int key, bool repeat)
 {
+    if (ReaderTakes(key, repeat))
+        return;
     if (key == 'M') {
         if (!repeat)
             Audio::SetMuted(!Audio::Muted());
@@ -283,6 +295,7 @@ void TForm1::FormKeyDown(TControl&, int key, bool repeat)
         return;
     case Keys::Space:
     case Keys::PageDown:
+    case Keys::WheelDown:  // as a click on the picture
         UnitRK::Advance();
         return;
     default:

@@ -42,6 +42,11 @@ public:
     // runs it in place of the first Advance.
     std::function<void()> FirstStep;
 
+    // The reader's features (looking back, copying the text, help) see the keys, the wheel, and
+    // clicks and context-menu requests on the game page first (as Keys::Click and
+    // Keys::ContextMenu); true when they took one and the story is not to see it.
+    std::function<bool(int key, bool repeat)> ReaderInput;
+
     void FormCreate();
     void FormPaint(TControl& sender);
     void PanelCgClick(TControl& sender);
@@ -62,6 +67,7 @@ private:
     // Indices of the choice labels on screen, in reading order: the first column top to bottom,
     // then the second, which is their index order.
     std::vector<int> VisibleChoices() const;
+    bool ReaderTakes(int key, bool repeat = false);
 };
 
 // The one main window, while it exists.

@@ -3,8 +3,11 @@
 #include "engine/UnitRK.h"
 #include "platform/Application.h"
 #include "platform/Errors.h"
+#include "platform/Files.h"
 #include "platform/audio/AudioDevice.h"
 #include "platform/sdl/SdlBackend.h"
+#include "reader/Reader.h"
+#include "reader/Screenshot.h"
 #include "ui/Unit2.h"
 
 #include "sound/MyMidi.h"
@@ -80,6 +83,19 @@ void Remember(TSettings& settings, const TView& before, const TView& after)
         std::fprintf(stderr, "zv_rk: settings not saved: %s\n", problem.c_str());
 }
 
+// The reader's features, as the settings and the command line ask.
+TReaderOptions ReaderOptions(const TCommandLine& line)
+{
+    std::string problem;
+    TReaderSettings settings = LoadReaderSettings(SettingsPath(), problem);
+    if (!problem.empty())
+        std::fprintf(stderr, "zv_rk: reader settings ignored: %s\n", problem.c_str());
+    TReaderOptions options;
+    options.CopyEveryPage = line.CopyText || settings.CopyEveryPage;
+    options.StoryName = StoryFileName(line.Story, PlayedArchive() != nullptr);
+    return options;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -131,7 +147,10 @@ int main(int argc, char** argv)
             };
             backend.OpenWindow(form, view);
             view = backend.View();
+            TReader reader(form, form.Page1, form.PanelText, backend, ReaderOptions(line));
+            form.ReaderInput = [&](int key, bool repeat) { return reader.Input(key, repeat); };
             RunMessageLoop(app);
+            form.ReaderInput = nullptr;
             Silence();
             backend.CloseWindow();
             Form1 = nullptr;

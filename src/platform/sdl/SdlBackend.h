@@ -78,6 +78,7 @@ private:
     void HandleButtonUp(const SDL_MouseButtonEvent& event, TApplication& app);
     void HandleMotion(const SDL_MouseMotionEvent& event, TApplication& app);
     void HandleKey(const SDL_KeyboardEvent& event, TApplication& app);
+    void HandleWheel(const SDL_MouseWheelEvent& event, TApplication& app);
     bool HandleViewKey(const SDL_KeyboardEvent& event);
     void PassKey(const SDL_KeyboardEvent& event, TApplication& app);
     void RequestContextMenu(TApplication& app);

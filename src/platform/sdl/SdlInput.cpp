@@ -23,14 +23,24 @@ int FormKey(SDL_Keycode key)
         return Keys::Return;
     case SDLK_SPACE:
         return Keys::Space;
+    case SDLK_PAGEUP:
+        return Keys::PageUp;
     case SDLK_PAGEDOWN:
         return Keys::PageDown;
+    case SDLK_LEFT:
+        return Keys::Left;
     case SDLK_UP:
         return Keys::Up;
+    case SDLK_RIGHT:
+        return Keys::Right;
     case SDLK_DOWN:
         return Keys::Down;
+    case SDLK_F1:
+        return Keys::F1;
     case SDLK_F5:
         return Keys::F5;
+    case SDLK_F12:
+        return Keys::F12;
     default:
         return 0;
     }
@@ -166,6 +176,10 @@ void TSdlBackend::Handle(const SDL_Event& original, TApplication& app)
     case SDL_KEYUP:
         if (!DropHeldFromBox(event.key) && event.key.windowID == mainId)
             HandleKey(event.key, app);
+        break;
+    case SDL_MOUSEWHEEL:
+        if (event.wheel.windowID == mainId)
+            HandleWheel(event.wheel, app);
         break;
     default:
         break;
@@ -348,11 +362,24 @@ bool TSdlBackend::HandleViewKey(const SDL_KeyboardEvent& event)
     return true;
 }
 
+// The wheel goes to the form as a key of its own, a turn (however many notches) one key.
+void TSdlBackend::HandleWheel(const SDL_MouseWheelEvent& event, TApplication& app)
+{
+    int y = event.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.y : event.y;
+    if (Form && y != 0 && !Captured)
+        app.Post({TMessageKind::KeyDown, Form, y > 0 ? Keys::WheelUp : Keys::WheelDown, false});
+}
+
 // A key the window does not use is the form's, unless Ctrl, Alt or the system key makes it a
-// command of the desktop's.
+// command of the desktop's; Ctrl+C, the desktop's copy, is the form's copy of its text.
 void TSdlBackend::PassKey(const SDL_KeyboardEvent& event, TApplication& app)
 {
-    if (!Form || (event.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)))
+    Uint16 mod = event.keysym.mod;
+    if (Form && event.keysym.sym == SDLK_c && (mod & KMOD_CTRL) && !(mod & (KMOD_ALT | KMOD_GUI))) {
+        app.Post({TMessageKind::KeyDown, Form, Keys::CopyText, event.repeat != 0});
+        return;
+    }
+    if (!Form || (mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)))
         return;
     if (int key = FormKey(event.keysym.sym))
         app.Post({TMessageKind::KeyDown, Form, key, event.repeat != 0});
