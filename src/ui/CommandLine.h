@@ -9,6 +9,7 @@ struct TCommandLine {
     std::string Story;         // as given; empty: the current folder is the story
     std::optional<int> Scale;  // 1 to 8, or 0 for "auto"
     std::optional<bool> FullScreen;
+    bool Last = false;  // play the story played last, as the settings remember it
     // The author's tools: report what the player would trip on, print the story's map, or start
     // play at a label (UTF-8, with or without its "@").
     bool Check = false;

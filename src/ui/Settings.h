@@ -1,5 +1,5 @@
-// What the player remembers between runs: the window's scale and full screen, in
-// $XDG_CONFIG_HOME/zv_rk/settings.ini (~/.config/zv_rk/settings.ini by default).
+// What the player remembers between runs: the window's scale and full screen, and the last story
+// played, in $XDG_CONFIG_HOME/zv_rk/settings.ini (~/.config/zv_rk/settings.ini by default).
 #pragma once
 
 #include <optional>
@@ -8,6 +8,7 @@
 struct TSettings {
     std::optional<int> Scale;  // 1 to 8, or 0 for "auto"
     std::optional<bool> FullScreen;
+    std::optional<std::string> LastStory = {};  // the absolute path of its folder or archive
     bool operator==(const TSettings&) const = default;
 };
 
@@ -24,6 +25,10 @@ TSettings LoadSettings(const std::string& path, std::string& problem);
 // folder is the user's own: a link there is followed. What else the old file held (other sections
 // and names, comments) is kept. Returns false with `problem` set on failure.
 bool SaveSettings(const std::string& path, const TSettings& settings, std::string& problem);
+
+// Whether the file can hold `path` as the last story and give it back as it was: an absolute path
+// on one line of the length the reader takes, without what the reader would cut off or trim.
+bool StorableStoryPath(const std::string& path);
 
 // "auto" or a whole number from 1 to 8 as a scale (0 for "auto"); nullopt for anything else.
 std::optional<int> ParseScale(const std::string& text);

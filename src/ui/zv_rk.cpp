@@ -3,6 +3,7 @@
 #include "engine/UnitRK.h"
 #include "platform/Application.h"
 #include "platform/Errors.h"
+#include "platform/Files.h"
 #include "platform/audio/AudioDevice.h"
 #include "platform/sdl/SdlBackend.h"
 #include "ui/Unit2.h"
@@ -11,7 +12,9 @@
 #include "sound/MyWave.h"
 #include "ui/AuthorCommands.h"
 #include "ui/CommandLine.h"
+#include "ui/LastStory.h"
 #include "ui/MyCg.h"
+#include "ui/NoStory.h"
 #include "ui/Settings.h"
 
 #include <SDL.h>
@@ -80,6 +83,46 @@ void Remember(TSettings& settings, const TView& before, const TView& after)
         std::fprintf(stderr, "zv_rk: settings not saved: %s\n", problem.c_str());
 }
 
+// --last: the story played last as if it had been named.
+std::optional<int> NameLastStory(TCommandLine& line)
+{
+    std::string problem;
+    TSettings settings = LoadSettings(SettingsPath(), problem);
+    if (!problem.empty())
+        std::fprintf(stderr, "zv_rk: settings ignored: %s\n", problem.c_str());
+    return TakeLastStory(settings, line, std::cerr);
+}
+
+// Started with nothing to play: no story named, and no story's dat folder here (one without its
+// script still gets the missing-script box, as it always did).
+bool StartsWithoutStory(const TCommandLine& line)
+{
+    return line.Story.empty() && line.StartLabel.empty() && !HasDataFolder();
+}
+
+// The window without a story until one is dropped or offered and entered: its path, or nullopt
+// when the window was closed.
+std::optional<std::string> WaitForStory(TSdlBackend& backend, TSettings& settings, TView& view)
+{
+    backend.ViewChanged = [&](const TView& changed) {
+        Remember(settings, view, changed);
+        view = changed;
+    };
+    std::optional<std::string> story = ChooseStory(backend, view, settings.LastStory);
+    backend.ViewChanged = nullptr;
+    return story;
+}
+
+// The story about to play, for --last and the window without a story, once its script is there.
+void RememberPlayed(TSettings& settings, const std::string& given)
+{
+    if (!FileExists(UnitRK::ScriptPath))
+        return;
+    std::string problem;
+    if (!RememberStory(settings, PlayedStoryPath(given), problem))
+        std::fprintf(stderr, "zv_rk: settings not saved: %s\n", problem.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -87,6 +130,9 @@ int main(int argc, char** argv)
     TCommandLine line;
     if (std::optional<int> status = ParseCommandLine(argc, argv, line, std::cout, std::cerr))
         return *status;
+    if (line.Last)
+        if (std::optional<int> status = NameLastStory(line))
+            return *status;
     if (!line.Story.empty()) {
         std::string problem = EnterStoryFolder(line.Story);
         if (!problem.empty()) {
@@ -111,6 +157,7 @@ int main(int argc, char** argv)
     TSettings settings = LoadSettings(SettingsPath(), problem);
     if (!problem.empty())
         std::fprintf(stderr, "zv_rk: settings ignored: %s\n", problem.c_str());
+    bool noStory = StartsWithoutStory(line);
     TApplication& app = Application();
     app.Title = "zv_rk";
     BindServices();
@@ -118,11 +165,15 @@ int main(int argc, char** argv)
     try {
         TSdlBackend backend;
         app.SetBackend(&backend);
-        {
+        TView view = StartView(settings, line);
+        std::string story = line.Story;
+        if (noStory)
+            story = WaitForStory(backend, settings, view).value_or("");
+        if (!app.Terminated()) {
+            RememberPlayed(settings, story);
             TForm1 form;
             Form1 = &form;
             form.FirstStep = firstStep;
-            TView view = StartView(settings, line);
             backend.SetView(view);
             app.Guard([&] { form.FormCreate(); });
             backend.ViewChanged = [&](const TView& changed) {
