@@ -222,7 +222,14 @@ void TNoStoryForm::KeyDown(int key)
 
 void TNoStoryForm::TryStory(const std::string& path)
 {
-    std::string problem = EnterStoryFolder(path);
+    // Called from the window's events, outside any handler's guard: whatever goes wrong with this
+    // story leaves the window waiting for another.
+    std::string problem;
+    try {
+        problem = EnterStoryFolder(path);
+    } catch (const std::exception& e) {
+        problem = TerminalMessage(e);
+    }
     if (problem.empty()) {
         Entered = path;
         return;
