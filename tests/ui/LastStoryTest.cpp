@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include <unistd.h>
@@ -43,14 +42,8 @@ protected:
     }
     void Write(const std::string& relative, const std::string& bytes)
     {
-        fs::path p = fs::path(Dir) / relative;
-        fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << bytes;
-    }
-    std::string Read(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        fs::create_directories((fs::path(Dir) / relative).parent_path());
+        ArchiveBytes::WriteFile(Dir + "/" + relative, bytes);
     }
     TSettings Load()
     {
@@ -75,8 +68,9 @@ TEST_F(LastStoryTest, AStoryStartedIsRememberedWithEverythingElseKept)
     TSettings settings = Load();
     std::string problem;
     ASSERT_TRUE(RememberStory(settings, PlayedStoryPath("1.txt"), problem)) << problem;
-    EXPECT_EQ(Read(SettingsPath()), "; mine\n[window]\nscale = 3\nLastStory = " + fs::canonical(Dir).string() +
-                                        "/story\n[later]\nLastStory = kept\n");
+    EXPECT_EQ(ArchiveBytes::ReadFile(SettingsPath()),
+              "; mine\n[window]\nscale = 3\nLastStory = " + fs::canonical(Dir).string() +
+                  "/story\n[later]\nLastStory = kept\n");
     EXPECT_EQ(Load(), settings);
     EXPECT_EQ(*settings.LastStory, fs::canonical(Dir).string() + "/story");
 
