@@ -113,10 +113,11 @@ std::optional<std::string> WaitForStory(TSdlBackend& backend, TSettings& setting
     return story;
 }
 
-// The story about to play, for --last and the window without a story, once its script is there.
-void RememberPlayed(TSettings& settings, const std::string& given)
+// The story about to play, for --last and the window without a story, once its script is there. A
+// settings file that was not understood is left as the person wrote it, to be mended.
+void RememberPlayed(TSettings& settings, bool understood, const std::string& given)
 {
-    if (!FileExists(UnitRK::ScriptPath))
+    if (!understood || !FileExists(UnitRK::ScriptPath))
         return;
     std::string problem;
     if (!RememberStory(settings, PlayedStoryPath(given), problem))
@@ -157,6 +158,7 @@ int main(int argc, char** argv)
     TSettings settings = LoadSettings(SettingsPath(), problem);
     if (!problem.empty())
         std::fprintf(stderr, "zv_rk: settings ignored: %s\n", problem.c_str());
+    bool settingsUnderstood = problem.empty();
     bool noStory = StartsWithoutStory(line);
     TApplication& app = Application();
     app.Title = "zv_rk";
@@ -170,7 +172,7 @@ int main(int argc, char** argv)
         if (noStory)
             story = WaitForStory(backend, settings, view).value_or("");
         if (!app.Terminated()) {
-            RememberPlayed(settings, story);
+            RememberPlayed(settings, settingsUnderstood, story);
             TForm1 form;
             Form1 = &form;
             form.FirstStep = firstStep;
