@@ -34,13 +34,15 @@ void Place(TControl& control, TControl& parent, int left, int top, int width, in
     control.Height = height;
 }
 
-// Text from outside (a file name, an error about one) as a label shows it: Shift-JIS, no control
-// characters, "&" drawn as itself.
-std::string LabelText(const std::string& utf8)
+// Text from outside (a file name, an error about one) in Shift-JIS, without control characters.
+std::string FromOutside(const std::string& utf8)
 {
     std::vector<std::string> refused;
-    return Sjis::ReplaceAll(Sjis::FromUtf8(Printable(utf8), "?", refused), "&", "&&");
+    return Sjis::FromUtf8(Printable(utf8), "?", refused);
 }
+
+// Shift-JIS text for a label's caption, its "&" drawn as itself.
+std::string Literal(const std::string& sjis) { return Sjis::ReplaceAll(sjis, "&", "&&"); }
 
 // One line's worth of `sjis`, cut with "…" when it is longer.
 std::string OneLine(const std::string& sjis)
@@ -57,7 +59,7 @@ std::string StoryName(const std::string& path)
     if (!p.has_filename() && p.has_parent_path())
         p = p.parent_path();
     std::string name = p.filename().string();
-    return OneLine(LabelText(name.empty() ? path : name));
+    return Literal(OneLine(FromOutside(name.empty() ? path : name)));
 }
 
 // Breaks Shift-JIS text into lines of at most NoticeLineBytes at its spaces (a longer word is cut),
@@ -253,7 +255,7 @@ void TNoStoryForm::ShowProblem(const std::string& path, const std::string& probl
     std::string reason =
         problem.compare(0, path.size() + 2, path + ": ") == 0 ? problem.substr(path.size() + 2) : problem;
     Notice.Font = TFont{ProblemColor, 12, false};
-    Notice.Caption = StoryName(path) + "\r\n" + Wrap(LabelText(reason), NoticeLines - 1);
+    Notice.Caption = StoryName(path) + "\r\n" + Literal(Wrap(FromOutside(reason), NoticeLines - 1));
 }
 
 std::optional<std::string> ChooseStory(TSdlBackend& backend, TView& view, const std::optional<std::string>& lastStory)
