@@ -26,11 +26,10 @@ namespace {
 void DeclareOptions(CLI::App& app, TCommandLine& line, std::string& scale)
 {
     app.set_version_flag("--version", "zv_rk " RK_VERSION, "Print the version and exit");
-    app.add_option(
-           "STORY", line.Story,
-           "The story to play: the folder that holds its dat folder, that dat folder, dat/1.txt, or the "
-           "archive it came in (.zip, .lzh, .7z, .tar.*) (default: the current folder; without a story there, a "
-           "window to drop one on)")
+    app.add_option("STORY", line.Story,
+                   "The story to play: the folder that holds its dat folder, that dat folder, dat/1.txt, or the "
+                   "archive it came in (.zip, .lzh, .7z, .tar.*) (default: the current folder; with no story "
+                   "there, a window to drop one on)")
         ->type_name("");
     app.add_option("-s,--scale", scale,
                    "Draw the window N times larger, or as large as fits in half the display's height (auto); Ctrl++ "
