@@ -29,7 +29,8 @@ void DeclareOptions(CLI::App& app, TCommandLine& line, std::string& scale)
     app.set_version_flag("--version", "zv_rk " RK_VERSION, "Print the version and exit");
     app.add_option("STORY", line.Story,
                    "The story to play: the folder that holds its dat folder, that dat folder, dat/1.txt, or the "
-                   "archive it came in (.zip, .lzh, .7z, .tar.*) (default: the current folder)")
+                   "archive it came in (.zip, .lzh, .7z, .tar.*) (default: the current folder; with no story "
+                   "there, a window to drop one on)")
         ->type_name("");
     app.add_option("-s,--scale", scale,
                    "Draw the window N times larger, or as large as fits in half the display's height (auto); Ctrl++ "
@@ -63,6 +64,15 @@ void DeclareOptions(CLI::App& app, TCommandLine& line, std::string& scale)
         ->excludes(map);
 }
 
+// The story played last instead of one named.
+void DeclareLastOption(CLI::App& app, TCommandLine& line)
+{
+    app.add_flag("--last", line.Last,
+                 "Play the story played last (started with no STORY outside a story's folder, the window offers it "
+                 "too: Enter plays it)")
+        ->excludes(app.get_option("STORY"));
+}
+
 // The flags as given: of --fullscreen and --window, the last one wins, as a later option overrides
 // an earlier one from a shell alias.
 void TakeFlags(const CLI::App& app, TCommandLine& line)
@@ -86,6 +96,7 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, TCommandL
     app.footer("Keys while playing:\n" + KeyHelpText(true));
     std::string scale;
     DeclareOptions(app, line, scale);
+    DeclareLastOption(app, line);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

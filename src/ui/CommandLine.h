@@ -10,6 +10,7 @@ struct TCommandLine {
     std::optional<int> Scale;  // 1 to 8, or 0 for "auto"
     std::optional<bool> FullScreen;
     bool CopyText = false;  // each new page's text to the clipboard
+    bool Last = false;      // play the story played last, as the settings remember it
     // The author's tools: report what the player would trip on, print the story's map, or start
     // play at a label (UTF-8, with or without its "@").
     bool Check = false;

@@ -4,6 +4,7 @@
 
 #include <ini.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,9 @@ namespace {
 // Far more than the few lines the player writes: anything larger is not a settings file.
 constexpr off_t MaxSettingsBytes = 64 * 1024;
 constexpr const char* Section = "window";
+constexpr const char* LastStoryKey = "LastStory";
+// The reader takes lines of at most 199 characters: a longer one would come back cut in two.
+constexpr size_t MaxLineLength = 199;
 
 struct TReading {
     TSettings Settings;
@@ -39,6 +43,13 @@ std::optional<bool> ParseBool(const std::string& text)
     return std::nullopt;
 }
 
+void TakeStoryEntry(TReading& reading, const char* value)
+{
+    reading.Settings.LastStory = value;
+    if (value[0] != '/')
+        reading.Problem = std::string(LastStoryKey) + " = " + value + " is not an absolute path";
+}
+
 int TakeEntry(void* user, const char* section, const char* name, const char* value)
 {
     auto& reading = *static_cast<TReading*>(user);
@@ -53,6 +64,8 @@ int TakeEntry(void* user, const char* section, const char* name, const char* val
         reading.Settings.FullScreen = ParseBool(value);
         if (!reading.Settings.FullScreen)
             reading.Problem = std::string("fullscreen = ") + value + " is not true or false";
+    } else if (std::strcmp(name, LastStoryKey) == 0) {
+        TakeStoryEntry(reading, value);
     }
     return reading.Problem.empty() ? 1 : 0;
 }
@@ -105,6 +118,8 @@ std::string WindowLines(const TSettings& settings)
         text += "scale = " + (*settings.Scale == 0 ? std::string("auto") : std::to_string(*settings.Scale)) + "\n";
     if (settings.FullScreen)
         text += std::string("fullscreen = ") + (*settings.FullScreen ? "true" : "false") + "\n";
+    if (settings.LastStory && StorableStoryPath(*settings.LastStory))
+        text += std::string(LastStoryKey) + " = " + *settings.LastStory + "\n";
     return text;
 }
 
@@ -204,7 +219,7 @@ std::string MergeSettings(const std::string& old, const TSettings& settings)
             continue;
         }
         std::string key = KeyOf(line);
-        if (section == Section && (key == "scale" || key == "fullscreen")) {
+        if (section == Section && (key == "scale" || key == "fullscreen" || key == LastStoryKey)) {
             dropping = true;
             continue;
         }
@@ -227,6 +242,17 @@ std::optional<int> ParseScale(const std::string& text)
     if (text.size() == 1 && text[0] >= '1' && text[0] <= '8')
         return text[0] - '0';
     return std::nullopt;
+}
+
+bool StorableStoryPath(const std::string& path)
+{
+    if (path.empty() || path[0] != '/' || path.back() == ' ' ||
+        std::string(LastStoryKey).size() + 3 + path.size() > MaxLineLength)
+        return false;
+    // " ;" starts a comment that the reader would cut off.
+    if (path.find(" ;") != std::string::npos)
+        return false;
+    return std::none_of(path.begin(), path.end(), [](char c) { return (unsigned char)c < 0x20 || c == 0x7F; });
 }
 
 std::string SettingsPath()

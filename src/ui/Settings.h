@@ -1,5 +1,5 @@
-// What the player remembers between runs: the window's scale and full screen, in
-// $XDG_CONFIG_HOME/zv_rk/settings.ini (~/.config/zv_rk/settings.ini by default).
+// What the player remembers between runs: the window's scale and full screen, and the last story
+// played, in $XDG_CONFIG_HOME/zv_rk/settings.ini (~/.config/zv_rk/settings.ini by default).
 #pragma once
 
 #include <optional>
@@ -8,6 +8,7 @@
 struct TSettings {
     std::optional<int> Scale;  // 1 to 8, or 0 for "auto"
     std::optional<bool> FullScreen;
+    std::optional<std::string> LastStory = {};  // the absolute path of its folder or archive
     bool operator==(const TSettings&) const = default;
 };
 
@@ -32,6 +33,10 @@ struct TReaderSettings {
 // Reads them; a file that cannot be read or a value that does not make sense gives the defaults,
 // with `problem` saying why (one line).
 TReaderSettings LoadReaderSettings(const std::string& path, std::string& problem);
+
+// Whether the file can hold `path` as the last story and give it back as it was: an absolute path
+// on one line of the length the reader takes, without what the reader would cut off or trim.
+bool StorableStoryPath(const std::string& path);
 
 // "auto" or a whole number from 1 to 8 as a scale (0 for "auto"); nullopt for anything else.
 std::optional<int> ParseScale(const std::string& text);

@@ -14,7 +14,9 @@
 #include "sound/MyWave.h"
 #include "ui/AuthorCommands.h"
 #include "ui/CommandLine.h"
+#include "ui/LastStory.h"
 #include "ui/MyCg.h"
+#include "ui/NoStory.h"
 #include "ui/Settings.h"
 
 #include <SDL.h>
@@ -84,7 +86,7 @@ void Remember(TSettings& settings, const TView& before, const TView& after)
 }
 
 // The reader's features, as the settings and the command line ask.
-TReaderOptions ReaderOptions(const TCommandLine& line)
+TReaderOptions ReaderOptions(const TCommandLine& line, const std::string& story)
 {
     std::string problem;
     TReaderSettings settings = LoadReaderSettings(SettingsPath(), problem);
@@ -92,8 +94,49 @@ TReaderOptions ReaderOptions(const TCommandLine& line)
         std::fprintf(stderr, "zv_rk: reader settings ignored: %s\n", problem.c_str());
     TReaderOptions options;
     options.CopyEveryPage = line.CopyText || settings.CopyEveryPage;
-    options.StoryName = StoryFileName(line.Story, PlayedArchive() != nullptr);
+    options.StoryName = StoryFileName(story, PlayedArchive() != nullptr);
     return options;
+}
+
+// --last: the story played last as if it had been named.
+std::optional<int> NameLastStory(TCommandLine& line)
+{
+    std::string problem;
+    TSettings settings = LoadSettings(SettingsPath(), problem);
+    if (!problem.empty())
+        std::fprintf(stderr, "zv_rk: settings ignored: %s\n", problem.c_str());
+    return TakeLastStory(settings, line, std::cerr);
+}
+
+// Started with nothing to play: no story named, and no story's dat folder here (one without its
+// script still gets the missing-script box, as it always did).
+bool StartsWithoutStory(const TCommandLine& line)
+{
+    return line.Story.empty() && line.StartLabel.empty() && !HasDataFolder();
+}
+
+// The window without a story until one is dropped or offered and entered: its path, or nullopt
+// when the window was closed.
+std::optional<std::string> WaitForStory(TSdlBackend& backend, TSettings& settings, TView& view)
+{
+    backend.ViewChanged = [&](const TView& changed) {
+        Remember(settings, view, changed);
+        view = changed;
+    };
+    std::optional<std::string> story = ChooseStory(backend, view, settings.LastStory);
+    backend.ViewChanged = nullptr;
+    return story;
+}
+
+// The story about to play, for --last and the window without a story, once its script is there. A
+// settings file that was not understood is left as the person wrote it, to be mended.
+void RememberPlayed(TSettings& settings, bool understood, const std::string& given)
+{
+    if (!understood || !FileExists(UnitRK::ScriptPath))
+        return;
+    std::string problem;
+    if (!RememberStory(settings, PlayedStoryPath(given), problem))
+        std::fprintf(stderr, "zv_rk: settings not saved: %s\n", problem.c_str());
 }
 
 }  // namespace
@@ -103,6 +146,9 @@ int main(int argc, char** argv)
     TCommandLine line;
     if (std::optional<int> status = ParseCommandLine(argc, argv, line, std::cout, std::cerr))
         return *status;
+    if (line.Last)
+        if (std::optional<int> status = NameLastStory(line))
+            return *status;
     if (!line.Story.empty()) {
         std::string problem = EnterStoryFolder(line.Story);
         if (!problem.empty()) {
@@ -127,6 +173,8 @@ int main(int argc, char** argv)
     TSettings settings = LoadSettings(SettingsPath(), problem);
     if (!problem.empty())
         std::fprintf(stderr, "zv_rk: settings ignored: %s\n", problem.c_str());
+    bool settingsUnderstood = problem.empty();
+    bool noStory = StartsWithoutStory(line);
     TApplication& app = Application();
     app.Title = "zv_rk";
     BindServices();
@@ -134,11 +182,14 @@ int main(int argc, char** argv)
     try {
         TSdlBackend backend;
         app.SetBackend(&backend);
-        {
+        TView view = StartView(settings, line);
+        std::string story = line.Story;
+        if (noStory)
+            story = WaitForStory(backend, settings, view).value_or("");
+        if (!app.Terminated()) {
             TForm1 form;
             Form1 = &form;
             form.FirstStep = firstStep;
-            TView view = StartView(settings, line);
             backend.SetView(view);
             app.Guard([&] { form.FormCreate(); });
             backend.ViewChanged = [&](const TView& changed) {
@@ -147,9 +198,11 @@ int main(int argc, char** argv)
             };
             backend.OpenWindow(form, view);
             view = backend.View();
-            TReader reader(form, form.Page1, form.PanelText, backend, ReaderOptions(line));
+            TReader reader(form, form.Page1, form.PanelText, backend, ReaderOptions(line, story));
             form.ReaderInput = [&](int key, bool repeat) { return reader.Input(key, repeat); };
             RunMessageLoop(app);
+            // Remembered once the story has been played, so that its start costs no disk write.
+            RememberPlayed(settings, settingsUnderstood, story);
             form.ReaderInput = nullptr;
             Silence();
             backend.CloseWindow();

@@ -36,7 +36,7 @@ settings="$XDG_CONFIG_HOME/zv_rk/settings.ini"
 export SDL_AUDIODRIVER=dummy
 unset SDL_VIDEODRIVER DISPLAY WAYLAND_DISPLAY
 
-mkdir -p "$work/story" "$work/empty"
+mkdir -p "$work/story" "$work/empty" "$work/noscript/dat"
 cp -r "$demo/dat" "$work/story/"
 mkdir -p "$work/ends/dat"
 printf '#End\r\n' >"$work/ends/dat/1.txt"
@@ -73,7 +73,9 @@ for given in "$work/ends" "$work/ends/dat" "$work/ends/dat/1.txt" "../ends/"; do
     status=$?
     [ "$status" -eq 0 ] || fail "zv_rk $given: status $status"
 done
-[ ! -e "$XDG_CONFIG_HOME" ] || fail "settings were written without any change"
+# Of all that, only the story played last is remembered.
+[ "$(grep -v '^#' "$settings")" = "$(printf '[window]\nLastStory = %s' "$(realpath "$work/ends")")" ] ||
+    fail "settings hold more than the last story: $(cat "$settings")"
 
 # --- a real X window --------------------------------------------------------------------------
 exec 3>"$work/display"
@@ -230,10 +232,10 @@ expect_clean_exit "ctrl+plus"
 grep -q "^scale = 2" "$settings" || fail "Ctrl++ not remembered: $(cat "$settings")"
 grep -q "^fullscreen = true" "$settings" || fail "--window was remembered: $(cat "$settings")"
 
-# Started in a folder with no story, the missing-script box, before any window: at 3× it is 3 times
-# as large.
+# Started in a story's folder without its script, the missing-script box, before any window: at 3×
+# it is 3 times as large.
 box_size() {  # box_size ARGS...: the size of the box captioned RK, which Return then closes
-    start_app "$work/empty" "$@"
+    start_app "$work/noscript" "$@"
     local b
     b=$(timeout 120 xdotool search --sync --onlyvisible --name '^RK$' 2>/dev/null | head -1)
     [ -n "$b" ] || fail "no box captioned RK with $*"

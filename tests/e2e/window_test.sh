@@ -139,9 +139,10 @@ wait_for "$W" loaded 'cmp -s "$work/loaded.png" "$work/saved.png"'
 "$closer" "$DISPLAY" "$W" || fail "close: cannot ask the window to close"
 expect_clean_exit "close"
 
-# --- no script: the program's own message box, closed by Return, ends the program ------------
-mkdir -p "$work/empty"
-start_app "$work/empty"
+# --- no script in the story's dat folder: the program's own message box, closed by Return, ends
+# the program -----------------------------------------------------------------------------------
+mkdir -p "$work/noscript/dat"
+start_app "$work/noscript"
 find_window "RK" "no message box captioned RK"
 B=$W
 wait_for "$B" missing '[ "$(pixel missing 2 2)" = D4D0C8 ]'

@@ -65,6 +65,10 @@ public:
     // Showing buttons in keyboard order.
     std::vector<TButton*> TabOrder() const;
 
+    // Called with what is dropped on the main window: a file's or folder's path, or (`isText`)
+    // dragged text, which may be a file:// address. Unset, drops are ignored.
+    std::function<void(const std::string& dropped, bool isText)> Dropped;
+
     // Called with each message box window once it is on screen.
     std::function<void(SDL_Window* box)> MessageBoxShown;
 
@@ -79,6 +83,7 @@ private:
     void HandleMotion(const SDL_MouseMotionEvent& event, TApplication& app);
     void HandleKey(const SDL_KeyboardEvent& event, TApplication& app);
     void HandleWheel(const SDL_MouseWheelEvent& event, TApplication& app);
+    void HandleDrop(const SDL_DropEvent& event, Uint32 mainId);
     bool HandleViewKey(const SDL_KeyboardEvent& event);
     void PassKey(const SDL_KeyboardEvent& event, TApplication& app);
     void RequestContextMenu(TApplication& app);

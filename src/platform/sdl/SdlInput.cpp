@@ -181,9 +181,24 @@ void TSdlBackend::Handle(const SDL_Event& original, TApplication& app)
         if (event.wheel.windowID == mainId)
             HandleWheel(event.wheel, app);
         break;
+    case SDL_DROPFILE:
+    case SDL_DROPTEXT:
+        HandleDrop(event.drop, mainId);
+        break;
     default:
         break;
     }
+}
+
+// SDL hands over the dropped text for the program to free, also when nobody takes it.
+void TSdlBackend::HandleDrop(const SDL_DropEvent& event, Uint32 mainId)
+{
+    if (!event.file)
+        return;
+    std::string dropped = event.file;
+    SDL_free(event.file);
+    if (Dropped && event.windowID == mainId && mainId != 0)
+        Dropped(dropped, event.type == SDL_DROPTEXT);
 }
 
 bool TSdlBackend::DropHeldFromBox(const SDL_KeyboardEvent& event)

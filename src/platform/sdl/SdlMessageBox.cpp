@@ -138,6 +138,10 @@ bool TSdlMessageBox::Handle(const SDL_Event& event, SDL_Window* box, const TMess
             return click;
         }
         return false;
+    case SDL_DROPFILE:
+    case SDL_DROPTEXT:
+        SDL_free(event.drop.file);  // the program's to free, though nothing takes it while the box is up
+        return false;
     default:
         return false;
     }
