@@ -1,6 +1,7 @@
 #include "ui/Settings.h"
 
 #include "platform/UserFolders.h"
+#include "reader/AutoPlay.h"
 
 #include <ini.h>
 
@@ -39,9 +40,42 @@ std::optional<bool> ParseBool(const std::string& text)
     return std::nullopt;
 }
 
+// A whole number of milliseconds from 0 to `most`; nullopt for anything else.
+std::optional<int> ParseMs(const std::string& text, int most)
+{
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    int value = std::stoi(text);
+    return value <= most ? std::optional<int>(value) : std::nullopt;
+}
+
+// The [reader] section: skipping and auto play.
+void TakeReaderEntry(TReading& reading, const char* name, const char* value)
+{
+    if (std::strcmp(name, "SkipUnseen") == 0) {
+        reading.Settings.SkipUnseen = ParseBool(value);
+        if (!reading.Settings.SkipUnseen)
+            reading.Problem = std::string("SkipUnseen = ") + value + " is not true or false";
+    } else if (std::strcmp(name, "AutoDelay") == 0) {
+        reading.Settings.AutoDelay = ParseMs(value, TAutoPlay::MaxDelayMs);
+        if (!reading.Settings.AutoDelay)
+            reading.Problem = std::string("AutoDelay = ") + value + " is not 0 to " +
+                              std::to_string(TAutoPlay::MaxDelayMs) + " (milliseconds)";
+    } else if (std::strcmp(name, "AutoPerChar") == 0) {
+        reading.Settings.AutoPerChar = ParseMs(value, TAutoPlay::MaxPerCharMs);
+        if (!reading.Settings.AutoPerChar)
+            reading.Problem = std::string("AutoPerChar = ") + value + " is not 0 to " +
+                              std::to_string(TAutoPlay::MaxPerCharMs) + " (milliseconds)";
+    }
+}
+
 int TakeEntry(void* user, const char* section, const char* name, const char* value)
 {
     auto& reading = *static_cast<TReading*>(user);
+    if (std::strcmp(section, "reader") == 0) {
+        TakeReaderEntry(reading, name, value);
+        return reading.Problem.empty() ? 1 : 0;
+    }
     // Other sections and names may come from a later version: they are left alone.
     if (std::strcmp(section, Section) != 0)
         return 1;

@@ -1,5 +1,6 @@
 // What the player remembers between runs: the window's scale and full screen, in
-// $XDG_CONFIG_HOME/zv_rk/settings.ini (~/.config/zv_rk/settings.ini by default).
+// $XDG_CONFIG_HOME/zv_rk/settings.ini (~/.config/zv_rk/settings.ini by default); and what the
+// reader sets there by hand for skipping and auto play (the [reader] section, never written).
 #pragma once
 
 #include <optional>
@@ -8,6 +9,9 @@
 struct TSettings {
     std::optional<int> Scale;  // 1 to 8, or 0 for "auto"
     std::optional<bool> FullScreen;
+    std::optional<bool> SkipUnseen;
+    std::optional<int> AutoDelay;    // milliseconds, 0 to TAutoPlay::MaxDelayMs
+    std::optional<int> AutoPerChar;  // milliseconds, 0 to TAutoPlay::MaxPerCharMs
     bool operator==(const TSettings&) const = default;
 };
 

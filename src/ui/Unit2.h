@@ -42,6 +42,13 @@ public:
     // runs it in place of the first Advance.
     std::function<void()> FirstStep;
 
+    // The reader's own features (skipping, auto play) hear the player first: a key pressed (true
+    // when the reader took it for itself), Ctrl released, and a click on the game page or the data
+    // menu's opening (`onChoice` for a click on a choice). Empty until the program binds them.
+    std::function<bool(int key, bool repeat)> ReaderKeyDown;
+    std::function<void(int key)> ReaderKeyUp;
+    std::function<void(bool onChoice)> ReaderClick;
+
     void FormCreate();
     void FormPaint(TControl& sender);
     void PanelCgClick(TControl& sender);
@@ -54,6 +61,10 @@ public:
     void OnSave(TControl& sender);
     void OnLoad(TControl& sender);
     void FormKeyDown(TControl& sender, int key, bool repeat);
+    void FormKeyUp(TControl& sender, int key, bool repeat);
+    // What a click on the picture does to the story: the step the reader's skipping and auto play
+    // take in its place, so that they go exactly as far, and fail exactly as, a click.
+    void StepStory();
 
 private:
     void BuildGamePage();

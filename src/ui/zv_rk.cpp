@@ -3,8 +3,10 @@
 #include "engine/UnitRK.h"
 #include "platform/Application.h"
 #include "platform/Errors.h"
+#include "platform/UserFolders.h"
 #include "platform/audio/AudioDevice.h"
 #include "platform/sdl/SdlBackend.h"
+#include "reader/Reader.h"
 #include "ui/Unit2.h"
 
 #include "sound/MyMidi.h"
@@ -80,6 +82,16 @@ void Remember(TSettings& settings, const TView& before, const TView& after)
         std::fprintf(stderr, "zv_rk: settings not saved: %s\n", problem.c_str());
 }
 
+// What settings.ini asks of skipping and auto play, over their defaults.
+TReaderSettings ReaderSettings(const TSettings& settings)
+{
+    TReaderSettings reader;
+    reader.SkipUnseen = settings.SkipUnseen.value_or(reader.SkipUnseen);
+    reader.AutoDelayMs = settings.AutoDelay.value_or(reader.AutoDelayMs);
+    reader.AutoPerCharMs = settings.AutoPerChar.value_or(reader.AutoPerCharMs);
+    return reader;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -122,6 +134,8 @@ int main(int argc, char** argv)
             TForm1 form;
             Form1 = &form;
             form.FirstStep = firstStep;
+            TReader reader(form, ReaderSettings(settings), UserFolder(TUserFolder::State),
+                           [&backend](const std::string& title) { backend.SetTitle(title); });
             TView view = StartView(settings, line);
             backend.SetView(view);
             app.Guard([&] { form.FormCreate(); });
@@ -132,6 +146,7 @@ int main(int argc, char** argv)
             backend.OpenWindow(form, view);
             view = backend.View();
             RunMessageLoop(app);
+            reader.Keep();
             Silence();
             backend.CloseWindow();
             Form1 = nullptr;

@@ -31,6 +31,8 @@ int FormKey(SDL_Keycode key)
         return Keys::Down;
     case SDLK_F5:
         return Keys::F5;
+    case SDLK_TAB:
+        return Keys::Tab;
     default:
         return 0;
     }
@@ -267,6 +269,10 @@ void TSdlBackend::HandleKey(const SDL_KeyboardEvent& event, TApplication& app)
     SDL_Keycode key = event.keysym.sym;
     if (event.type == SDL_KEYDOWN && HandleViewKey(event))
         return;
+    if (key == SDLK_LCTRL || key == SDLK_RCTRL) {
+        PassCtrl(event, app);
+        return;
+    }
     if (event.type == SDL_KEYUP) {
         if (key == SDLK_SPACE && SpaceHeld) {
             SpaceHeld = false;
@@ -278,7 +284,11 @@ void TSdlBackend::HandleKey(const SDL_KeyboardEvent& event, TApplication& app)
     }
     switch (key) {
     case SDLK_TAB:
-        MoveFocus((event.keysym.mod & KMOD_SHIFT) != 0);
+        // With no button to move to (the game page), Tab is the form's.
+        if (TabOrder().empty())
+            PassKey(event, app);
+        else
+            MoveFocus((event.keysym.mod & KMOD_SHIFT) != 0);
         break;
     case SDLK_LEFT:
     case SDLK_UP:
@@ -356,6 +366,18 @@ void TSdlBackend::PassKey(const SDL_KeyboardEvent& event, TApplication& app)
         return;
     if (int key = FormKey(event.keysym.sym))
         app.Post({TMessageKind::KeyDown, Form, key, event.repeat != 0});
+}
+
+// Ctrl alone, pressed and released, for the form to know while it is held (the reader skips then).
+// It is up only once neither Ctrl key is down.
+void TSdlBackend::PassCtrl(const SDL_KeyboardEvent& event, TApplication& app)
+{
+    if (!Form)
+        return;
+    if (event.type == SDL_KEYDOWN)
+        app.Post({TMessageKind::KeyDown, Form, Keys::Control, event.repeat != 0});
+    else if (!(event.keysym.mod & KMOD_CTRL))
+        app.Post({TMessageKind::KeyUp, Form, Keys::Control, false});
 }
 
 // The context-menu key and Shift+F10 ask the focused control, as a right click asks the control

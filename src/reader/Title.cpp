@@ -1,0 +1,9 @@
+#include "reader/Title.h"
+
+std::string ReaderTitle(const std::vector<std::string>& states)
+{
+    std::string title = "zv_rk";
+    for (const std::string& state : states)
+        title += " \u2014 " + state;
+    return title;
+}
