@@ -9,9 +9,11 @@
 struct TSettings {
     std::optional<int> Scale;  // 1 to 8, or 0 for "auto"
     std::optional<bool> FullScreen;
-    std::optional<bool> SkipUnseen;
-    std::optional<int> AutoDelay;    // milliseconds, 0 to TAutoPlay::MaxDelayMs
-    std::optional<int> AutoPerChar;  // milliseconds, 0 to TAutoPlay::MaxPerCharMs
+    // Set by hand only (the [reader] section); initialised so that the window's two may be given
+    // alone.
+    std::optional<bool> SkipUnseen = std::nullopt;
+    std::optional<int> AutoDelay = std::nullopt;    // milliseconds, 0 to TAutoPlay::MaxDelayMs
+    std::optional<int> AutoPerChar = std::nullopt;  // milliseconds, 0 to TAutoPlay::MaxPerCharMs
     bool operator==(const TSettings&) const = default;
 };
 
