@@ -41,6 +41,7 @@ int main()
     constexpr int Steps = 5000;
     double ms = 0;
     int steps = 0;
+    std::string driver;
     {
         TSdlBackend backend;
         app.SetBackend(&backend);
@@ -69,10 +70,11 @@ int main()
         MyTime::MainLoop();
         ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
         steps = UnitRK::Rk.CurLine - first;
+        driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "none";
         backend.CloseWindow();
         app.SetBackend(nullptr);
     }
-    std::printf("video driver: %s; %d steps in %.1f ms\n", SDL_GetCurrentVideoDriver(), steps, ms);
+    std::printf("video driver: %s; %d steps in %.1f ms\n", driver.c_str(), steps, ms);
     PrintFigure("one skipped step, to the frame (9999 lines, no labels)", steps > 0 ? ms / steps : 0, "ms", 2.0, 2);
     fs::current_path("/");
     fs::remove_all(dir);

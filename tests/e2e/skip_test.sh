@@ -55,7 +55,9 @@ open_story() {
     start_app "$1"
     await_window "" || fail "$1: no main window"
     W=$WINDOW
-    wait_for "$W" "$(basename "$1")-start" '[ "$(whites "$(basename "$1")-start" $LINE1)" -gt 0 ]'
+    local name
+    name=$(basename "$1")
+    wait_for "$W" "$name-start" "[ \"\$(whites $name-start \$LINE1)\" -gt 0 ]"
     xdotool mousemove --window "$W" 60 115  # the focus follows the pointer
 }
 close_story() {
