@@ -3,11 +3,13 @@
 #include "engine/UnitRK.h"
 #include "platform/Application.h"
 #include "platform/Form.h"
+#include "platform/ShiftJis.h"
 #include "reader/Title.h"
 #include "timing/MyTime.h"
 #include "ui/Unit2.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -174,7 +176,8 @@ void TReader::SetAuto(bool on)
     else if (!UnitRK::Rk.Choosing)
         MyTime::StartTimer(AutoTimer, LastLineDelay >= 0 ? LastLineDelay : Auto.DelayMs);
     if (SetTitle)
-        SetTitle(on ? ReaderTitle({"auto"}) : ReaderTitle({}));
+        SetTitle(ReaderTitle(on ? std::vector<std::string>{"auto"} : std::vector<std::string>{},
+                             Sjis::ToUtf8(Form.Caption)));
 }
 
 void TReader::AutoStep()

@@ -52,7 +52,10 @@ protected:
     // Opens the window with the reader bound, as the program does.
     void OpenReading(TReaderSettings settings = {})
     {
-        FormMade = [this, settings] { Reader = std::make_unique<TReader>(*Form, settings, State, nullptr); };
+        FormMade = [this, settings] {
+            Reader = std::make_unique<TReader>(*Form, settings, State,
+                                               [this](const std::string& title) { Backend->SetTitle(title); });
+        };
         Open();
     }
     // The same story again in a new folder, for a new window and engine: the next run of a copy.
@@ -172,7 +175,7 @@ TEST_F(SkipTest, ASaveAfterSkippingIsTheSaveAfterClicking)
 }
 
 // Each line stays for the delay and the time per character, then the story goes on; at a menu it
-// waits for the choice, and goes on after it; a click ends auto play.
+// waits for the choice, and goes on after it; a click ends auto play. The title says so meanwhile.
 TEST_F(SkipTest, AutoPlayKeepsEachLineForItsTimeAndWaitsAtAMenu)
 {
     WriteScript({"一", "あいう", "行く@a", "@a", "二", "三", "四"});
@@ -180,12 +183,14 @@ TEST_F(SkipTest, AutoPlayKeepsEachLineForItsTimeAndWaitsAtAMenu)
     settings.AutoDelayMs = 300;
     settings.AutoPerCharMs = 100;
     OpenReading(settings);
+    std::string before = SDL_GetWindowTitle(Backend->Window());
     Tap(SDLK_a);
     ASSERT_TRUE(Reader->AutoPlaying());
+    EXPECT_EQ(std::string(SDL_GetWindowTitle(Backend->Window())), "zv_rk \u2014 auto");
     std::vector<uint32_t> changes;
     std::string shown = MessageText();
     uint32_t start = Now;
-    Run(3000, [&](uint32_t now) {
+    Run(1600, [&](uint32_t now) {
         if (MessageText() != shown) {
             shown = MessageText();
             changes.push_back(now - start);
@@ -204,7 +209,8 @@ TEST_F(SkipTest, AutoPlayKeepsEachLineForItsTimeAndWaitsAtAMenu)
     EXPECT_EQ(MessageText(), "二|三|");
     Click(PictureX, PictureY);
     EXPECT_FALSE(Reader->AutoPlaying());
-    Run(1000);
+    EXPECT_EQ(SDL_GetWindowTitle(Backend->Window()), before);
+    Run(700);
     EXPECT_EQ(MessageText(), "二|三|四|");
 }
 
