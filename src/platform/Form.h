@@ -31,6 +31,7 @@ public:
     // and the arrows, Space and Return while a button has the focus), without Ctrl or Alt; and
     // Ctrl alone.
     TKeyEvent OnKeyDown;
-    // Only Ctrl's release, when no Ctrl key is left down (`repeat` is always false).
+    // Only Ctrl's release, when no Ctrl key is left down, or when another key pressed with it makes
+    // a command of it (`repeat` is always false).
     TKeyEvent OnKeyUp;
 };

@@ -111,6 +111,8 @@ bool TReader::KeyDown(int key, bool repeat)
     if (key == Keys::Control || key == Keys::Tab) {
         if (!repeat)
             key == Keys::Control ? Skip.CtrlDown() : Skip.TabDown();
+        if (key == Keys::Control && !repeat && Skip.Active() && !TimerOn(SkipTimer))
+            MyTime::StartTimer(SkipTimer, CtrlFirstStepMs);
         SkipTimerFollows();
         SetAuto(false);
         return true;
@@ -160,6 +162,8 @@ void TReader::SkipStep()
     if (Application().Terminated() || rk.Stopped || rk.Choosing || DataMenuUp())
         Skip.Stop();
     SkipTimerFollows();
+    if (Skip.Active())
+        MyTime::SetTimerInterval(SkipTimer, SkipStepMs);  // after Ctrl's longer first wait
     // The commands between lines go on by timer 2 as after a click; the next step waits for them.
     if (!Skip.Active() || rk.AutoNext)
         return;

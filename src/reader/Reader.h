@@ -24,6 +24,9 @@ class TReader {
 public:
     static constexpr int SkipTimer = 3, AutoTimer = 4, KeepTimer = 5;
     static constexpr int SkipStepMs = 50;
+    // Held Ctrl takes its first step only after this long, so that Ctrl pressed for a command
+    // (Ctrl + "+", say) skips nothing.
+    static constexpr int CtrlFirstStepMs = 250;
     // What was seen is written at most this often while reading, and at the end.
     static constexpr int KeepEveryMs = 3000;
 

@@ -124,9 +124,9 @@ TEST_F(SkipTest, TabSkipsWhatWasSeenInAnEarlierRunAndStopsAtTheFirstUnseenLine)
     EXPECT_EQ(MessageText(), "一|二|");
 }
 
-// Ctrl held skips to a menu and stops there; the choice taken with Ctrl still down does not start
-// it again, a new press of Ctrl does, up to the story's stop. Without SkipUnseen nothing unseen
-// would be passed.
+// Ctrl held alone skips to a menu and stops there; the choice taken with Ctrl still down does not
+// start it again, a new press of Ctrl does, up to the story's stop. Without SkipUnseen nothing
+// unseen would be passed.
 TEST_F(SkipTest, HeldCtrlStopsAtAMenuAndAtTheStopAndSkipsAgainOnlyWhenPressedAgain)
 {
     const std::vector<std::string> script = {"一", "二", "三", "行く@a", "戻る@b", "@a",
@@ -135,6 +135,12 @@ TEST_F(SkipTest, HeldCtrlStopsAtAMenuAndAtTheStopAndSkipsAgainOnlyWhenPressedAga
     TReaderSettings settings;
     settings.SkipUnseen = true;
     OpenReading(settings);
+    // Ctrl pressed for a command with another key skips nothing, however long it is held.
+    Key(SDLK_LCTRL, true, KMOD_LCTRL);
+    Key(SDLK_c, true, KMOD_LCTRL);
+    Run(500);
+    EXPECT_EQ(MessageText(), "一|");
+    Key(SDLK_LCTRL, false);
     Key(SDLK_LCTRL, true, KMOD_LCTRL);
     Run(1000);
     EXPECT_TRUE(UnitRK::Rk.Choosing);
@@ -144,7 +150,7 @@ TEST_F(SkipTest, HeldCtrlStopsAtAMenuAndAtTheStopAndSkipsAgainOnlyWhenPressedAga
     EXPECT_EQ(MessageText(), "四|");
     Key(SDLK_LCTRL, false);
     Key(SDLK_LCTRL, true, KMOD_LCTRL);
-    Run(500);
+    Run(700);
     EXPECT_EQ(MessageText(), "六|");
     EXPECT_TRUE(UnitRK::Rk.Stopped);
     EXPECT_FALSE(Reader->Skipping());

@@ -267,12 +267,15 @@ void TSdlBackend::HandleKey(const SDL_KeyboardEvent& event, TApplication& app)
 {
     DropHiddenFocus();
     SDL_Keycode key = event.keysym.sym;
-    if (event.type == SDL_KEYDOWN && HandleViewKey(event))
-        return;
     if (key == SDLK_LCTRL || key == SDLK_RCTRL) {
         PassCtrl(event, app);
         return;
     }
+    // Ctrl with another key is a command (a view key, the desktop's), no longer Ctrl alone.
+    if (event.type == SDL_KEYDOWN && (event.keysym.mod & KMOD_CTRL) && Form)
+        app.Post({TMessageKind::KeyUp, Form, Keys::Control, false});
+    if (event.type == SDL_KEYDOWN && HandleViewKey(event))
+        return;
     if (event.type == SDL_KEYUP) {
         if (key == SDLK_SPACE && SpaceHeld) {
             SpaceHeld = false;
