@@ -156,6 +156,32 @@ TEST_F(SkipTest, HeldCtrlStopsAtAMenuAndAtTheStopAndSkipsAgainOnlyWhenPressedAga
     EXPECT_FALSE(Reader->Skipping());
 }
 
+// Held Ctrl never steps the story behind the data menu, nor again into a line that has just failed:
+// each stops it until Ctrl is pressed again.
+TEST_F(SkipTest, HeldCtrlStopsAtTheDataMenuAndAtAnErrorReport)
+{
+    WriteScript({"一", "二", "#Cg bad.bmp", "三"});
+    WriteFile("dat/bad.bmp", "BM damaged");
+    TReaderSettings settings;
+    settings.SkipUnseen = true;
+    OpenReading(settings);
+    Key(SDLK_LCTRL, true, KMOD_LCTRL);
+    Click(PictureX, PictureY, SDL_BUTTON_RIGHT);
+    Run(600);
+    EXPECT_EQ(MessageText(), "一|");
+    Click(PictureX, PictureY, SDL_BUTTON_RIGHT);  // back to the story, Ctrl still down
+    ASSERT_FALSE(Form->Page2.Visible);
+    Run(600);
+    EXPECT_EQ(MessageText(), "一|");
+
+    Key(SDLK_LCTRL, false);
+    Key(SDLK_LCTRL, true, KMOD_LCTRL);
+    Run(1500);
+    EXPECT_EQ(MessageText(), "一|二|");
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_FALSE(Reader->Skipping());
+}
+
 // A save made where skipping stopped holds the same bytes as one made after clicking there.
 TEST_F(SkipTest, ASaveAfterSkippingIsTheSaveAfterClicking)
 {
