@@ -109,10 +109,13 @@ void TReader::MenuShown()
 bool TReader::KeyDown(int key, bool repeat)
 {
     if (key == Keys::Control || key == Keys::Tab) {
-        if (!repeat)
-            key == Keys::Control ? Skip.CtrlDown() : Skip.TabDown();
-        if (key == Keys::Control && !repeat && Skip.Active() && !TimerOn(SkipTimer))
-            MyTime::StartTimer(SkipTimer, CtrlFirstStepMs);
+        if (!repeat && key == Keys::Tab)
+            Skip.TabDown();
+        if (!repeat && key == Keys::Control) {
+            Skip.CtrlDown();
+            if (Skip.Active() && !TimerOn(SkipTimer))
+                MyTime::StartTimer(SkipTimer, CtrlFirstStepMs);
+        }
         SkipTimerFollows();
         SetAuto(false);
         return true;
