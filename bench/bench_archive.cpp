@@ -132,6 +132,7 @@ std::optional<TStart> Run(TScreenWatch& watch, const std::string& player, const 
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         setenv("XDG_CONFIG_HOME", (elsewhere + "/config").c_str(), 1);
         setenv("XDG_DATA_HOME", (elsewhere + "/data").c_str(), 1);
+        setenv("XDG_STATE_HOME", (elsewhere + "/state").c_str(), 1);
         execl(player.c_str(), player.c_str(), story.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -230,6 +230,7 @@ pid_t StartPlayer(const std::string& player, const fs::path& story, const char* 
         unsetenv("SDL_VIDEODRIVER");
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        setenv("XDG_STATE_HOME", config.c_str(), 1);  // what was read, kept out of the user's own
         int null = open("/dev/null", O_WRONLY);
         dup2(null, 2);
         execl(player.c_str(), player.c_str(), archive, static_cast<char*>(nullptr));

@@ -75,6 +75,13 @@ void TApplication::Dispatch(const TMessage& message)
                 form.OnKeyDown(form, message.Key, message.Repeat);
         }
         return;
+    case TMessageKind::KeyUp:
+        if (target && target->Kind() == TControlKind::Form) {
+            auto& form = static_cast<TForm&>(*target);
+            if (form.OnKeyUp)
+                form.OnKeyUp(form, message.Key, false);
+        }
+        return;
     }
 }
 
@@ -104,6 +111,8 @@ std::string ErrorReportText(const std::string& messageSjis)
 void TApplication::ShowException(const std::exception& error)
 {
     std::string text = dynamic_cast<const Exception*>(&error) ? error.what() : Sjis::FromUtf8(error.what());
+    if (ErrorReported)
+        ErrorReported();
     MessageBox(ErrorReportText(text), Title, TMessageIcon::Stop);
 }
 

@@ -5,18 +5,19 @@
 
 #include <deque>
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
 class TControl;
 class TApplication;
 
-enum class TMessageKind { Click, DblClick, MouseMove, ContextPopup, Paint, KeyDown, Quit };
+enum class TMessageKind { Click, DblClick, MouseMove, ContextPopup, Paint, KeyDown, KeyUp, Quit };
 
 struct TMessage {
     TMessageKind Kind;
     TControl* Target = nullptr;
-    int Key = 0;          // KeyDown: the key's code (Keys:: in Form.h)
+    int Key = 0;          // KeyDown, KeyUp: the key's code (Keys:: in Form.h)
     bool Repeat = false;  // KeyDown: sent again by the key being held down
 };
 
@@ -38,6 +39,8 @@ public:
 class TApplication {
 public:
     std::string Title;  // Shift-JIS; captions the error report
+    // Told just before an error report goes up (the reader stops skipping there).
+    std::function<void()> ErrorReported;
 
     // Queues a quit message; Terminated() turns true when message processing takes it.
     void Terminate();
@@ -72,7 +75,7 @@ public:
     void SetBackend(TUiBackend* backend) { Backend = backend; }
     TUiBackend* GetBackend() const { return Backend; }
 
-    // Back to a fresh state (tests).
+    // Back to a fresh state (tests); what listens for error reports stays bound.
     void Reset();
 
 private:

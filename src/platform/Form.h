@@ -7,7 +7,9 @@
 // Key codes as the form receives them: the window system's keys by their meaning. Letters and
 // digits are their upper-case characters ('M', '1').
 namespace Keys {
+constexpr int Tab = 0x09;
 constexpr int Return = 0x0D;
+constexpr int Control = 0x11;  // either Ctrl key, alone
 constexpr int Space = 0x20;
 constexpr int PageUp = 0x21;
 constexpr int PageDown = 0x22;
@@ -37,7 +39,11 @@ public:
 
     int WindowLeft = 0, WindowTop = 0;  // outer frame position on the screen
     TNotifyEvent OnPaint;
-    // Keys the window does not use itself (it keeps Tab, and the arrows, Space and Return while a
-    // button has the focus), without Ctrl or Alt; Ctrl+C and the wheel as their codes in Keys.
+    // Keys the window does not use itself (it keeps Tab while there are buttons to move between,
+    // and the arrows, Space and Return while a button has the focus), without Ctrl or Alt; Ctrl
+    // alone; Ctrl+C and the wheel as their codes in Keys.
     TKeyEvent OnKeyDown;
+    // Only Ctrl's release, when no Ctrl key is left down, or when another key pressed with it makes
+    // a command of it (`repeat` is always false).
+    TKeyEvent OnKeyUp;
 };

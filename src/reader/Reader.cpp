@@ -5,10 +5,10 @@
 #include "platform/Form.h"
 #include "platform/ShiftJis.h"
 #include "platform/sdl/SdlBackend.h"
-#include "reader/KeyHelp.h"
 #include "reader/Screenshot.h"
 #include "reader/WindowTitle.h"
 #include "timing/MyTime.h"
+#include "ui/KeyHelp.h"
 
 #include <cstdio>
 #include <ctime>
@@ -130,6 +130,8 @@ bool TReader::LookingBackInput(int key)
 std::string TReader::Title() const
 {
     std::vector<std::string> states;
+    if (AutoPlaying && AutoPlaying())
+        states.push_back("auto");
     if (size_t back = Back.Back())
         states.push_back(std::to_string(back) + (back == 1 ? " page back" : " pages back"));
     if (!NoticeText.empty())

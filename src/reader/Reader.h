@@ -35,11 +35,14 @@ public:
     const TLookBack& LookBack() const { return Back; }
     // The window's title as the reader's states make it.
     std::string Title() const;
+    // Shows that title, when it changed.
+    void ShowTitle();
+    // Whether auto play is on, for the title; unset, it never is.
+    std::function<bool()> AutoPlaying;
 
 private:
     void PageChanged(bool newPage);
     bool LookingBackInput(int key);
-    void ShowTitle();
     void Notice(const std::string& text);
     void CopyPage(const TPageShot& page);
     void Screenshot();

@@ -85,6 +85,14 @@ void SetTimerInterval(int index, int32_t ms)
         Intervals[index] = ms;
 }
 
+void StartTimer(int index, int32_t ms)
+{
+    if (index < 1 || index > TimerCount)
+        return;
+    Intervals[index] = ms;
+    LastFire[index] = Now();
+}
+
 void MainLoop()
 {
     if (LoopRunning)

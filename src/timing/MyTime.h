@@ -1,5 +1,6 @@
 // The main loop and its ten interval timers. Timer 1 polls the music, timer 2 carries out the
-// story's pending automatic step; timers 3 to 10 have no work. The loop handles window messages,
+// story's pending automatic step; timers 3 to 10 are the reader's (skipping, auto play, keeping
+// what was seen), off until it starts them. The loop handles window messages,
 // runs the timers that are due, and between passes sleeps until the next message or the next
 // timer, whichever comes first.
 #pragma once
@@ -23,6 +24,8 @@ extern bool LoopRunning;
 void TimerInit();
 // Indices outside 1..10 are ignored.
 void SetTimerInterval(int index, int32_t ms);
+// Sets the interval and counts it from now: the timer first fires `ms` milliseconds from now.
+void StartTimer(int index, int32_t ms);
 
 // Runs until the application's terminated state is set, then silences the sound effect and
 // closes the music. Returns at once when the loop is already running (or has run).
@@ -34,11 +37,14 @@ bool TimerDue(int32_t interval, uint32_t lastFire, uint32_t now);
 // Milliseconds until the earliest timer is due, at most `cap` (also when none is on).
 int MsUntilNextTimer(uint32_t now, int cap);
 
-// Test hooks: a clock of the test's own (empty puts the system's back), the work done by a
-// timer (empty puts its own work back), and a fresh state with the system's clock.
+// The work done by a timer (empty puts its own work back): the reader's features give timers 3 to
+// 10 theirs, and tests replace any.
+void SetTimerWork(int index, std::function<void()> work);
+
+// Test hooks: a clock of the test's own (empty puts the system's back), and a fresh state with the
+// system's clock.
 using TClock = std::function<uint32_t()>;
 void SetClock(TClock clock);
-void SetTimerWork(int index, std::function<void()> work);
 void ResetTimers();
 
 }  // namespace MyTime

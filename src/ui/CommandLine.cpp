@@ -5,7 +5,7 @@
 #include "platform/Files.h"
 #include "platform/ShiftJis.h"
 #include "platform/StoryArchive.h"
-#include "reader/KeyHelp.h"
+#include "ui/KeyHelp.h"
 #include "ui/Settings.h"
 
 #include <CLI/CLI.hpp>

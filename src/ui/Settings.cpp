@@ -1,6 +1,7 @@
 #include "ui/Settings.h"
 
 #include "platform/UserFolders.h"
+#include "reader/AutoPlay.h"
 
 #include <ini.h>
 
@@ -50,9 +51,46 @@ void TakeStoryEntry(TReading& reading, const char* value)
         reading.Problem = std::string(LastStoryKey) + " = " + value + " is not an absolute path";
 }
 
+// A whole number of milliseconds from 0 to `most`; nullopt for anything else.
+std::optional<int> ParseMs(const std::string& text, int most)
+{
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    int value = std::stoi(text);
+    return value <= most ? std::optional<int>(value) : std::nullopt;
+}
+
+// The [reader] section: skipping, auto play, copying each page.
+void TakeReaderEntry(TReading& reading, const char* name, const char* value)
+{
+    if (std::strcmp(name, "SkipUnseen") == 0) {
+        reading.Settings.SkipUnseen = ParseBool(value);
+        if (!reading.Settings.SkipUnseen)
+            reading.Problem = std::string("SkipUnseen = ") + value + " is not true or false";
+    } else if (std::strcmp(name, "AutoDelay") == 0) {
+        reading.Settings.AutoDelay = ParseMs(value, TAutoPlay::MaxDelayMs);
+        if (!reading.Settings.AutoDelay)
+            reading.Problem = std::string("AutoDelay = ") + value + " is not 0 to " +
+                              std::to_string(TAutoPlay::MaxDelayMs) + " (milliseconds)";
+    } else if (std::strcmp(name, "AutoPerChar") == 0) {
+        reading.Settings.AutoPerChar = ParseMs(value, TAutoPlay::MaxPerCharMs);
+        if (!reading.Settings.AutoPerChar)
+            reading.Problem = std::string("AutoPerChar = ") + value + " is not 0 to " +
+                              std::to_string(TAutoPlay::MaxPerCharMs) + " (milliseconds)";
+    } else if (std::strcmp(name, "CopyEveryPage") == 0) {
+        reading.Settings.CopyEveryPage = ParseBool(value);
+        if (!reading.Settings.CopyEveryPage)
+            reading.Problem = std::string("CopyEveryPage = ") + value + " is not true or false";
+    }
+}
+
 int TakeEntry(void* user, const char* section, const char* name, const char* value)
 {
     auto& reading = *static_cast<TReading*>(user);
+    if (std::strcmp(section, "reader") == 0) {
+        TakeReaderEntry(reading, name, value);
+        return reading.Problem.empty() ? 1 : 0;
+    }
     // Other sections and names may come from a later version: they are left alone.
     if (std::strcmp(section, Section) != 0)
         return 1;
@@ -274,43 +312,6 @@ TSettings LoadSettings(const std::string& path, std::string& problem)
     }
     TReading reading;
     int line = ini_parse_string(text.c_str(), TakeEntry, &reading);
-    if (line != 0) {
-        problem = path + ":" + std::to_string(line) + ": " +
-                  (reading.Problem.empty() ? std::string("not a setting") : reading.Problem);
-        return {};
-    }
-    return reading.Settings;
-}
-
-namespace {
-
-struct TReaderReading {
-    TReaderSettings Settings;
-    std::string Problem;
-};
-
-int TakeReaderEntry(void* user, const char*, const char* name, const char* value)
-{
-    auto& reading = *static_cast<TReaderReading*>(user);
-    if (std::strcmp(name, "CopyEveryPage") == 0) {
-        std::optional<bool> copy = ParseBool(value);
-        reading.Settings.CopyEveryPage = copy.value_or(false);
-        if (!copy)
-            reading.Problem = std::string("CopyEveryPage = ") + value + " is not true or false";
-    }
-    return reading.Problem.empty() ? 1 : 0;
-}
-
-}  // namespace
-
-TReaderSettings LoadReaderSettings(const std::string& path, std::string& problem)
-{
-    problem.clear();
-    std::string text;
-    if (path.empty() || !ReadSettingsText(AT_FDCWD, path, 0, text, problem))
-        return {};
-    TReaderReading reading;
-    int line = ini_parse_string(text.c_str(), TakeReaderEntry, &reading);
     if (line != 0) {
         problem = path + ":" + std::to_string(line) + ": " +
                   (reading.Problem.empty() ? std::string("not a setting") : reading.Problem);

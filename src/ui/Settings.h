@@ -1,5 +1,7 @@
 // What the player remembers between runs: the window's scale and full screen, and the last story
-// played, in $XDG_CONFIG_HOME/zv_rk/settings.ini (~/.config/zv_rk/settings.ini by default).
+// played, in $XDG_CONFIG_HOME/zv_rk/settings.ini (~/.config/zv_rk/settings.ini by default); and what
+// the reader sets there by hand for skipping, auto play and copying (the [reader] section, never
+// written).
 #pragma once
 
 #include <optional>
@@ -9,6 +11,12 @@ struct TSettings {
     std::optional<int> Scale;  // 1 to 8, or 0 for "auto"
     std::optional<bool> FullScreen;
     std::optional<std::string> LastStory = {};  // the absolute path of its folder or archive
+    // Set by hand only (the [reader] section); initialised so that the window's two may be given
+    // alone.
+    std::optional<bool> SkipUnseen = std::nullopt;
+    std::optional<int> AutoDelay = std::nullopt;       // milliseconds, 0 to TAutoPlay::MaxDelayMs
+    std::optional<int> AutoPerChar = std::nullopt;     // milliseconds, 0 to TAutoPlay::MaxPerCharMs
+    std::optional<bool> CopyEveryPage = std::nullopt;  // each new page's text to the clipboard
     bool operator==(const TSettings&) const = default;
 };
 
@@ -25,14 +33,6 @@ TSettings LoadSettings(const std::string& path, std::string& problem);
 // folder is the user's own: a link there is followed. What else the old file held (other sections
 // and names, comments) is kept. Returns false with `problem` set on failure.
 bool SaveSettings(const std::string& path, const TSettings& settings, std::string& problem);
-
-// The reader's settings, in the same file; people write them by hand, in any section.
-struct TReaderSettings {
-    bool CopyEveryPage = false;  // CopyEveryPage = true: each new page's text goes to the clipboard
-};
-// Reads them; a file that cannot be read or a value that does not make sense gives the defaults,
-// with `problem` saying why (one line).
-TReaderSettings LoadReaderSettings(const std::string& path, std::string& problem);
 
 // Whether the file can hold `path` as the last story and give it back as it was: an absolute path
 // on one line of the length the reader takes, without what the reader would cut off or trim.

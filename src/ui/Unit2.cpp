@@ -136,6 +136,7 @@ void TForm1::WireEvents()
     };
     OnPaint = bind(&TForm1::FormPaint);
     OnKeyDown = [this](TControl& sender, int key, bool repeat) { FormKeyDown(sender, key, repeat); };
+    OnKeyUp = [this](TControl& sender, int key, bool repeat) { FormKeyUp(sender, key, repeat); };
     for (TControl* c : std::initializer_list<TControl*>{&PanelCg, &Image1, &PanelText, &LabMain}) {
         c->OnClick = bind(&TForm1::PanelCgClick);
         c->OnDblClick = bind(&TForm1::PanelCgClick);
@@ -216,11 +217,20 @@ void TForm1::FormPaint(TControl&) { MyTime::MainLoop(); }
 
 void TForm1::PanelCgClick(TControl&)
 {
+    if (ReaderClick)
+        ReaderClick(false);
     if (!ReaderTakes(Keys::Click))
-        UnitRK::Advance();
+        StepStory();
 }
 
-void TForm1::SelectsClick(TControl& sender) { UnitRK::SelectChoice(sender.Tag); }
+void TForm1::StepStory() { UnitRK::Advance(); }
+
+void TForm1::SelectsClick(TControl& sender)
+{
+    if (ReaderClick)
+        ReaderClick(true);
+    UnitRK::SelectChoice(sender.Tag);
+}
 
 void TForm1::SelectsMouseMove(TControl& sender) { UnitRK::HighlightChoice(sender.Tag); }
 
@@ -228,6 +238,8 @@ void TForm1::SelectsMouseOut(TControl&) { UnitRK::ClearHighlight(); }
 
 void TForm1::OnRightClick(TControl&)
 {
+    if (ReaderClick)
+        ReaderClick(false);
     if (!ReaderTakes(Keys::ContextMenu))
         UnitRK::OpenDataMenu();
 }
@@ -255,6 +267,8 @@ std::vector<int> TForm1::VisibleChoices() const
 // its buttons' own keys, and Escape, which the window sends as a right click.
 void TForm1::FormKeyDown(TControl&, int key, bool repeat)
 {
+    if (ReaderKeyDown && ReaderKeyDown(key, repeat))
+        return;
     if (ReaderTakes(key, repeat))
         return;
     if (key == 'M') {
@@ -303,4 +317,10 @@ void TForm1::FormKeyDown(TControl&, int key, bool repeat)
             UnitRK::SelectChoice(choices[size_t(key - '1')]);
         return;
     }
+}
+
+void TForm1::FormKeyUp(TControl&, int key, bool)
+{
+    if (ReaderKeyUp)
+        ReaderKeyUp(key);
 }

@@ -46,6 +46,12 @@ public:
     // clicks and context-menu requests on the game page first (as Keys::Click and
     // Keys::ContextMenu); true when they took one and the story is not to see it.
     std::function<bool(int key, bool repeat)> ReaderInput;
+    // The reader's own features (skipping, auto play) hear the player first: a key pressed (true
+    // when the reader took it for itself), Ctrl released, and a click on the game page or the data
+    // menu's opening (`onChoice` for a click on a choice). Empty until the program binds them.
+    std::function<bool(int key, bool repeat)> ReaderKeyDown;
+    std::function<void(int key)> ReaderKeyUp;
+    std::function<void(bool onChoice)> ReaderClick;
 
     void FormCreate();
     void FormPaint(TControl& sender);
@@ -59,6 +65,10 @@ public:
     void OnSave(TControl& sender);
     void OnLoad(TControl& sender);
     void FormKeyDown(TControl& sender, int key, bool repeat);
+    void FormKeyUp(TControl& sender, int key, bool repeat);
+    // What a click on the picture does to the story: the step the reader's skipping and auto play
+    // take in its place, so that they go exactly as far, and fail exactly as, a click.
+    void StepStory();
 
 private:
     void BuildGamePage();

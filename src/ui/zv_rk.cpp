@@ -4,8 +4,10 @@
 #include "platform/Application.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/UserFolders.h"
 #include "platform/audio/AudioDevice.h"
 #include "platform/sdl/SdlBackend.h"
+#include "reader/Pacer.h"
 #include "reader/Reader.h"
 #include "reader/Screenshot.h"
 #include "ui/Unit2.h"
@@ -86,14 +88,10 @@ void Remember(TSettings& settings, const TView& before, const TView& after)
 }
 
 // The reader's features, as the settings and the command line ask.
-TReaderOptions ReaderOptions(const TCommandLine& line, const std::string& story)
+TReaderOptions ReaderOptions(const TSettings& settings, const TCommandLine& line, const std::string& story)
 {
-    std::string problem;
-    TReaderSettings settings = LoadReaderSettings(SettingsPath(), problem);
-    if (!problem.empty())
-        std::fprintf(stderr, "zv_rk: reader settings ignored: %s\n", problem.c_str());
     TReaderOptions options;
-    options.CopyEveryPage = line.CopyText || settings.CopyEveryPage;
+    options.CopyEveryPage = line.CopyText || settings.CopyEveryPage.value_or(false);
     options.StoryName = StoryFileName(story, PlayedArchive() != nullptr);
     return options;
 }
@@ -137,6 +135,16 @@ void RememberPlayed(TSettings& settings, bool understood, const std::string& giv
     std::string problem;
     if (!RememberStory(settings, PlayedStoryPath(given), problem))
         std::fprintf(stderr, "zv_rk: settings not saved: %s\n", problem.c_str());
+}
+
+// What settings.ini asks of skipping and auto play, over their defaults.
+TPaceSettings PaceSettings(const TSettings& settings)
+{
+    TPaceSettings reader;
+    reader.SkipUnseen = settings.SkipUnseen.value_or(reader.SkipUnseen);
+    reader.AutoDelayMs = settings.AutoDelay.value_or(reader.AutoDelayMs);
+    reader.AutoPerCharMs = settings.AutoPerChar.value_or(reader.AutoPerCharMs);
+    return reader;
 }
 
 }  // namespace
@@ -190,6 +198,13 @@ int main(int argc, char** argv)
             TForm1 form;
             Form1 = &form;
             form.FirstStep = firstStep;
+            // The reader's pace hears the story from its first line on; looking back and the
+            // rest start with the window.
+            std::unique_ptr<TReader> reader;
+            TPacer pacer(form, PaceSettings(settings), UserFolder(TUserFolder::State), [&reader] {
+                if (reader)
+                    reader->ShowTitle();
+            });
             backend.SetView(view);
             app.Guard([&] { form.FormCreate(); });
             backend.ViewChanged = [&](const TView& changed) {
@@ -198,12 +213,16 @@ int main(int argc, char** argv)
             };
             backend.OpenWindow(form, view);
             view = backend.View();
-            TReader reader(form, form.Page1, form.PanelText, backend, ReaderOptions(line, story));
-            form.ReaderInput = [&](int key, bool repeat) { return reader.Input(key, repeat); };
+            reader = std::make_unique<TReader>(form, form.Page1, form.PanelText, backend,
+                                               ReaderOptions(settings, line, story));
+            reader->AutoPlaying = [&pacer] { return pacer.AutoPlaying(); };
+            form.ReaderInput = [&](int key, bool repeat) { return reader->Input(key, repeat); };
             RunMessageLoop(app);
             // Remembered once the story has been played, so that its start costs no disk write.
             RememberPlayed(settings, settingsUnderstood, story);
             form.ReaderInput = nullptr;
+            reader.reset();
+            pacer.Keep();
             Silence();
             backend.CloseWindow();
             Form1 = nullptr;

@@ -106,6 +106,8 @@ void UiTest::Open()
     Form = std::make_unique<TForm1>();
     Form1 = Form.get();
     Form->OnPaint = nullptr;
+    if (FormMade)
+        FormMade();
     Application().Guard([&] { Form->FormCreate(); });
     Backend->OpenWindow(*Form);
     Pump();

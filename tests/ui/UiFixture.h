@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ protected:
     // Creates the window as the program does: FormCreate (errors reported), then the window.
     // The first paint does not enter the main loop here; tests drive the messages themselves.
     void Open();
+    // Called by Open with the form made, before FormCreate (to bind what listens to it).
+    std::function<void()> FormMade;
     // Takes every waiting event through the application and brings the screen up to date.
     void Pump() { Application().ProcessMessages(); }
 

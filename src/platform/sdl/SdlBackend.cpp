@@ -129,6 +129,12 @@ void TSdlBackend::CloseWindow()
     Pressed = Focused = nullptr;
 }
 
+void TSdlBackend::SetTitle(const std::string& utf8)
+{
+    if (MainWindow)
+        SDL_SetWindowTitle(MainWindow, utf8.c_str());
+}
+
 void TSdlBackend::SetView(const TView& view)
 {
     CurrentView = view;

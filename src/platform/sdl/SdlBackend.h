@@ -49,6 +49,8 @@ public:
     void ShowMessageBox(const std::string& text, const std::string& caption, TMessageIcon icon) override;
 
     SDL_Window* Window() const { return MainWindow; }
+    // The window's title from now on (UTF-8), in place of the form's caption.
+    void SetTitle(const std::string& utf8);
 
     // The view, and a change of it (the scale of `view` is kept within 1 to MaxScale). Set before
     // the window opens, it is the scale of the message boxes shown until then.
@@ -86,6 +88,7 @@ private:
     void HandleDrop(const SDL_DropEvent& event, Uint32 mainId);
     bool HandleViewKey(const SDL_KeyboardEvent& event);
     void PassKey(const SDL_KeyboardEvent& event, TApplication& app);
+    void PassCtrl(const SDL_KeyboardEvent& event, TApplication& app);
     void RequestContextMenu(TApplication& app);
     void ApplyView();
     void ChangeView(const TView& view);

@@ -41,6 +41,8 @@ int FormKey(SDL_Keycode key)
         return Keys::F5;
     case SDLK_F12:
         return Keys::F12;
+    case SDLK_TAB:
+        return Keys::Tab;
     default:
         return 0;
     }
@@ -294,6 +296,13 @@ void TSdlBackend::HandleKey(const SDL_KeyboardEvent& event, TApplication& app)
 {
     DropHiddenFocus();
     SDL_Keycode key = event.keysym.sym;
+    if (key == SDLK_LCTRL || key == SDLK_RCTRL) {
+        PassCtrl(event, app);
+        return;
+    }
+    // Ctrl with another key is a command (a view key, the desktop's), no longer Ctrl alone.
+    if (event.type == SDL_KEYDOWN && (event.keysym.mod & KMOD_CTRL) && Form)
+        app.Post({TMessageKind::KeyUp, Form, Keys::Control, false});
     if (event.type == SDL_KEYDOWN && HandleViewKey(event))
         return;
     if (event.type == SDL_KEYUP) {
@@ -307,7 +316,11 @@ void TSdlBackend::HandleKey(const SDL_KeyboardEvent& event, TApplication& app)
     }
     switch (key) {
     case SDLK_TAB:
-        MoveFocus((event.keysym.mod & KMOD_SHIFT) != 0);
+        // With no button to move to (the game page), Tab is the form's.
+        if (TabOrder().empty())
+            PassKey(event, app);
+        else
+            MoveFocus((event.keysym.mod & KMOD_SHIFT) != 0);
         break;
     case SDLK_LEFT:
     case SDLK_UP:
@@ -398,6 +411,18 @@ void TSdlBackend::PassKey(const SDL_KeyboardEvent& event, TApplication& app)
         return;
     if (int key = FormKey(event.keysym.sym))
         app.Post({TMessageKind::KeyDown, Form, key, event.repeat != 0});
+}
+
+// Ctrl alone, pressed and released, for the form to know while it is held (the reader skips then).
+// It is up only once neither Ctrl key is down.
+void TSdlBackend::PassCtrl(const SDL_KeyboardEvent& event, TApplication& app)
+{
+    if (!Form)
+        return;
+    if (event.type == SDL_KEYDOWN)
+        app.Post({TMessageKind::KeyDown, Form, Keys::Control, event.repeat != 0});
+    else if (!(event.keysym.mod & KMOD_CTRL))
+        app.Post({TMessageKind::KeyUp, Form, Keys::Control, false});
 }
 
 // The context-menu key and Shift+F10 ask the focused control, as a right click asks the control

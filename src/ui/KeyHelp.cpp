@@ -1,4 +1,4 @@
-#include "reader/KeyHelp.h"
+#include "ui/KeyHelp.h"
 
 #include <algorithm>
 #include <cstring>
