@@ -158,7 +158,7 @@ void TReader::Notice(const std::string& text)
         ShowTitle();
         MyTime::SetTimerInterval(NoticeTimer, 0);
     });
-    MyTime::SetTimerInterval(NoticeTimer, NoticeMs);
+    MyTime::StartTimer(NoticeTimer, NoticeMs);
 }
 
 void TReader::CopyPage(const TPageShot& page)

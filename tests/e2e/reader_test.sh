@@ -96,7 +96,9 @@ xdotool click 5
 wait_for "$W" current 'cmp -s <(convert "$work/current.png" rgb:-) <(convert "$work/page2.png" rgb:-)'
 poll_for "title back at the current page" '[ -z "$(xdotool getwindowname "$W")" ]'
 
-# F12: the window as shown, in the pictures folder, and the title says where.
+# F12: the window as shown, in the pictures folder, and the title says where, for two seconds
+# counted from the key (the player has been running longer than that by now).
+sleep 2.5
 xdotool key F12
 poll_for "the screenshot" 'ls "$HOME"/Bilder/zv_rk/story-*.png >/dev/null 2>&1'
 png=$(ls "$HOME"/Bilder/zv_rk/story-*.png | head -1)
