@@ -83,7 +83,11 @@ void TPacer::Keep()
 
 void TPacer::LineShown(int64_t line)
 {
-    bool seenBefore = !Record().Add(SeenLines::LineKey(ScriptLine, line));
+    // Asked before it is added: a record that is full stops growing, and what it does not hold
+    // was still never seen.
+    uint64_t key = SeenLines::LineKey(ScriptLine, line);
+    bool seenBefore = Record().Contains(key);
+    Record().Add(key);
     if (!seenBefore && !TimerOn(KeepTimer))
         MyTime::StartTimer(KeepTimer, KeepEveryMs);
     if (!seenBefore && !Settings.SkipUnseen) {
@@ -103,8 +107,20 @@ void TPacer::MenuShown()
     MyTime::SetTimerInterval(AutoTimer, 0);
 }
 
+bool TPacer::StopWhileLookingBack()
+{
+    if (!LookingBack || !LookingBack())
+        return false;
+    Skip.Stop();
+    SkipTimerFollows();
+    SetAuto(false);
+    return true;
+}
+
 bool TPacer::KeyDown(int key, bool repeat)
 {
+    if (StopWhileLookingBack())
+        return false;
     if (key == Keys::Control || key == Keys::Tab) {
         if (!repeat && key == Keys::Tab)
             Skip.TabDown();
@@ -159,6 +175,8 @@ void TPacer::SkipTimerFollows()
 void TPacer::SkipStep()
 {
     const UnitRK::TEngineState& rk = UnitRK::Rk;
+    if (StopWhileLookingBack())
+        return;
     if (Application().Terminated() || rk.Stopped || rk.Choosing || DataMenuUp())
         Skip.Stop();
     SkipTimerFollows();
@@ -187,11 +205,14 @@ void TPacer::AutoStep()
 {
     MyTime::SetTimerInterval(AutoTimer, 0);
     const UnitRK::TEngineState& rk = UnitRK::Rk;
-    if (DataMenuUp()) {
+    if (StopWhileLookingBack())
+        return;
+    // At the data menu, or where the story has stopped for good, there is nothing to go on to.
+    if (DataMenuUp() || rk.Stopped) {
         SetAuto(false);
         return;
     }
-    if (rk.Choosing || rk.Stopped || Application().Terminated())
+    if (rk.Choosing || Application().Terminated())
         return;
     if (rk.AutoNext) {
         // The commands after a line are still going on: try again once they have.
@@ -199,4 +220,8 @@ void TPacer::AutoStep()
         return;
     }
     Form.StepStory();
+    // A line shown starts the clock again and a menu waits; a step that showed neither (a
+    // command, a stop) is looked at again shortly.
+    if (!TimerOn(AutoTimer) && !rk.Choosing)
+        MyTime::StartTimer(AutoTimer, SkipStepMs);
 }

@@ -43,6 +43,9 @@ public:
     void Keep();
     bool Skipping() const { return Skip.Active(); }
     bool AutoPlaying() const { return Auto.On; }
+    // Whether the reader is looking back at an earlier page: the story must not move on out of
+    // sight, so skipping and auto play stop and their keys are left to the looking back.
+    std::function<bool()> LookingBack;
 
 private:
     void Bind();
@@ -55,6 +58,7 @@ private:
     void AutoStep();
     void SkipTimerFollows();
     void SetAuto(bool on);
+    bool StopWhileLookingBack();
     bool DataMenuUp() const;
     SeenLines::TSeenRecord& Record();
 

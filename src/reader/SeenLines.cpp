@@ -2,6 +2,7 @@
 
 #include "engine/UnitRK.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +20,8 @@ namespace {
 
 constexpr const char* Header = "zv_rk seen lines 1";
 constexpr int KeyDigits = 16;
+// The lines that name a story without labels.
+constexpr int64_t OpeningLines = 8;
 // The header and every key on a line of its own: anything larger is no record of ours.
 constexpr uintmax_t MaxFileBytes = (TSeenRecord::MaxLines + 1) * (KeyDigits + 1) + 64;
 
@@ -60,9 +63,17 @@ bool ParseHex(std::string_view text, uint64_t& value)
 uint64_t StoryKey(const TLineAt& lineAt, int64_t total)
 {
     uint64_t hash = Digest("story");
-    for (int64_t i = 0; i < total; ++i)
-        if (IsLabel(lineAt(i)))
+    bool labelled = false;
+    for (int64_t i = 0; i < total; ++i) {
+        if (IsLabel(lineAt(i))) {
             hash = Digest(lineAt(i) + "\n", hash);
+            labelled = true;
+        }
+    }
+    // A story without labels is known by its opening instead, so that two such stories do not
+    // share one record (an edit of its first lines then starts a new one).
+    for (int64_t i = 0; !labelled && i < std::min<int64_t>(total, OpeningLines); ++i)
+        hash = Digest(lineAt(i) + "\n", hash);
     return hash;
 }
 

@@ -216,11 +216,13 @@ int main(int argc, char** argv)
             reader = std::make_unique<TReader>(form, form.Page1, form.PanelText, backend,
                                                ReaderOptions(settings, line, story));
             reader->AutoPlaying = [&pacer] { return pacer.AutoPlaying(); };
+            pacer.LookingBack = [&reader] { return reader && reader->LookBack().Back() > 0; };
             form.ReaderInput = [&](int key, bool repeat) { return reader->Input(key, repeat); };
             RunMessageLoop(app);
             // Remembered once the story has been played, so that its start costs no disk write.
             RememberPlayed(settings, settingsUnderstood, story);
             form.ReaderInput = nullptr;
+            pacer.LookingBack = nullptr;
             reader.reset();
             pacer.Keep();
             Silence();

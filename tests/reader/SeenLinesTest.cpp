@@ -95,6 +95,8 @@ TEST(SeenKeys, ACopySharesAndAnEditForgetsOnlyTheEditedLine)
     std::vector<std::string> relabelled = script;
     relabelled[6] = "@c";
     EXPECT_NE(Story(script), Story(relabelled));
+    // Stories without labels are told apart by how they open.
+    EXPECT_NE(Story({"一", "二", "#End"}), Story({"壱", "二", "#End"}));
 
     std::vector<uint64_t> before = Keys(script), after = Keys(edited);
     for (size_t i = 0; i < script.size(); ++i)

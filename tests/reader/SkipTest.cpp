@@ -32,6 +32,8 @@ protected:
     }
     void TearDown() override
     {
+        if (Form)
+            Form->ReaderInput = nullptr;
         Reader.reset();
         Pacer.reset();
         UiTest::TearDown();
@@ -63,10 +65,14 @@ protected:
         Open();
         Reader = std::make_unique<TReader>(*Form, Form->Page1, Form->PanelText, *Backend, TReaderOptions{});
         Reader->AutoPlaying = [this] { return Pacer->AutoPlaying(); };
+        Pacer->LookingBack = [this] { return Reader->LookBack().Back() > 0; };
+        Form->ReaderInput = [this](int key, bool repeat) { return Reader->Input(key, repeat); };
     }
     // The same story again in a new folder, for a new window and engine: the next run of a copy.
     void Restart(const std::vector<std::string>& script)
     {
+        if (Form)
+            Form->ReaderInput = nullptr;
         Reader.reset();
         Pacer.reset();
         UiTest::TearDown();
@@ -252,6 +258,14 @@ TEST_F(SkipTest, AutoPlayKeepsEachLineForItsTimeAndWaitsAtAMenu)
     EXPECT_EQ(SDL_GetWindowTitle(Backend->Window()), before);
     Run(700);
     EXPECT_EQ(MessageText(), "二|三|四|");
+
+    // With no time set at all, each line still passes (a timer of 0 would never fire).
+    Restart({"一", "二", "#Stop"});
+    OpenReading(TPaceSettings{false, 0, 0});
+    Tap(SDLK_a);
+    Run(200);
+    EXPECT_EQ(MessageText(), "一|二|");
+    EXPECT_FALSE(Pacer->AutoPlaying()) << "nothing goes on after a stop";
 }
 
 // The reader's settings, and their bounds: a value out of them is said and not taken.
@@ -274,4 +288,40 @@ TEST(ReaderSettings, AreReadWithinTheirBounds)
         EXPECT_EQ(settings, TSettings{});
     }
     fs::remove_all(folder);
+}
+
+// While an earlier page is looked at, neither auto play nor held Ctrl moves the story on out of
+// sight; a record of seen lines that is full still knows what it never held.
+TEST_F(SkipTest, NothingSkipsOrPlaysOnWhileLookingBackAndAFullRecordSkipsNothingUnseen)
+{
+    WriteScript(Seven);
+    TPaceSettings settings;
+    settings.SkipUnseen = true;
+    OpenReading(settings);
+    for (int i = 0; i < 4; ++i)
+        Click(PictureX, PictureY);
+    ASSERT_EQ(MessageText(), "四|五|");
+    Tap(SDLK_PAGEUP);
+    ASSERT_EQ(Reader->LookBack().Back(), 1u);
+    Tap(SDLK_a);
+    Key(SDLK_LCTRL, true, KMOD_LCTRL);
+    Run(3000);
+    Key(SDLK_LCTRL, false);
+    EXPECT_EQ(MessageText(), "四|五|");
+    EXPECT_FALSE(Pacer->AutoPlaying());
+    EXPECT_EQ(Reader->LookBack().Back(), 1u);
+
+    Restart(Seven);  // the record holds the five lines read, and is then filled up
+    ASSERT_EQ(std::distance(fs::directory_iterator(State), {}), 1);
+    {
+        SeenLines::TSeenRecord full(fs::directory_iterator(State)->path().string());
+        for (uint64_t k = 1; full.Add(k); ++k) {
+        }
+        std::string problem;
+        ASSERT_TRUE(full.Save(problem)) << problem;
+    }
+    OpenReading();
+    Tap(SDLK_TAB);
+    Run(1000);
+    EXPECT_EQ(MessageText(), "四|五|六|");
 }
