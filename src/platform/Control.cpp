@@ -34,3 +34,12 @@ TControl* TControl::FindControl(const std::string& name)
             return found;
     return nullptr;
 }
+
+void Place(TControl& control, TControl& parent, int left, int top, int width, int height)
+{
+    control.SetParent(&parent);
+    control.Left = left;
+    control.Top = top;
+    control.Width = width;
+    control.Height = height;
+}

@@ -67,3 +67,6 @@ private:
     TControl* ParentControl = nullptr;
     std::vector<TControl*> ChildControls;
 };
+
+// Puts `control` on `parent` with the box given, as the form designer lays controls out.
+void Place(TControl& control, TControl& parent, int left, int top, int width, int height);

@@ -1,6 +1,9 @@
 #include "platform/UserFolders.h"
 
+#include <cerrno>
 #include <cstdlib>
+
+#include <unistd.h>
 
 namespace {
 
@@ -36,4 +39,18 @@ std::string UserFolder(TUserFolder kind)
     if (const char* home = std::getenv("HOME"); IsAbsolute(home))
         return std::string(home) + base.UnderHome + "/zv_rk";
     return "";
+}
+
+bool WriteAll(int fd, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
 }

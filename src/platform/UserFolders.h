@@ -15,3 +15,7 @@ enum class TUserFolder {
 // A relative path is ignored, as the base-directory rules say: it would be taken from whatever
 // folder the player runs in, which is a story's.
 std::string UserFolder(TUserFolder kind);
+
+// Writes all of `bytes` to `fd`, again after an interrupted call; false when the system refuses
+// (errno says why), as for a full disk.
+bool WriteAll(int fd, const std::string& bytes);

@@ -116,20 +116,6 @@ std::vector<uint8_t> RgbRows(SDL_Surface* surface, const SDL_Rect& area)
     return rows;
 }
 
-bool WriteAll(int fd, const std::string& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string ScreenshotFolder()

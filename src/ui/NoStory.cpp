@@ -25,15 +25,6 @@ constexpr size_t NoticeLines = 4;
 const char* InviteText = "物語のフォルダか\r\nアーカイブを\r\nここに落としてください\r\n\r\nDrop a story folder\r\nor "
                          "archive here";
 
-void Place(TControl& control, TControl& parent, int left, int top, int width, int height)
-{
-    control.SetParent(&parent);
-    control.Left = left;
-    control.Top = top;
-    control.Width = width;
-    control.Height = height;
-}
-
 // Text from outside (a file name, an error about one) in Shift-JIS, without control characters.
 std::string FromOutside(const std::string& utf8)
 {

@@ -134,20 +134,6 @@ bool ReadSettingsText(int folder, const std::string& path, int flags, std::strin
     return problem.empty();
 }
 
-bool WriteAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
 // The lines of the [window] section the player writes.
 std::string WindowLines(const TSettings& settings)
 {

@@ -18,15 +18,6 @@ namespace {
 constexpr TColor PictureAreaColor = 0x444444;
 constexpr TColor MenuCaptionColor = 0xEEEEEE;
 
-void Place(TControl& control, TControl& parent, int left, int top, int width, int height)
-{
-    control.SetParent(&parent);
-    control.Left = left;
-    control.Top = top;
-    control.Width = width;
-    control.Height = height;
-}
-
 // Controls take their parent's font and colour unless they set their own.
 void InheritLook(TControl& control, const TControl& parent)
 {
