@@ -1,0 +1,145 @@
+#!/bin/bash
+# The libraries the web page links, built with emcc from Debian 12's source packages.
+#
+# The sources come through a private apt configuration under the cache (its own sources.list with
+# deb-src, its own lists and archives): the system's apt set-up is neither read nor changed. Each
+# library is installed into its own prefix, $CACHE/<name>-<version>-<hash of its flags>, so a second
+# run finds them all and does nothing. The prefixes, in link order, are written to $CACHE/prefixes.
+#
+# Builds run under nice with at most $JOBS jobs: the machine is shared.
+set -euo pipefail
+
+CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/zv_rk/web"
+JOBS="${JOBS:-2}"
+SUITE="${WEB_DEPS_SUITE:-bookworm}"
+MIRROR="${WEB_DEPS_MIRROR:-http://deb.debian.org/debian}"
+export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"
+# The browser has no threads without cross-origin isolation, which a plain static host lacks.
+COMMON_CFLAGS="-O2"
+NICE="nice -n 19"
+
+mkdir -p "$CACHE"
+PREFIXES=()
+EMCC_VERSION="$(emcc --version | head -n 1)"
+
+# apt with every folder of its own under the cache.
+APT_DIR="$CACHE/apt"
+AptRun() {
+  "$@" -o Dir::Etc::SourceList="$APT_DIR/etc/sources.list" -o Dir::Etc::SourceParts=/dev/null \
+    -o Dir::State::Lists="$APT_DIR/lists" -o Dir::Cache="$APT_DIR" \
+    -o Dir::State::status="$APT_DIR/status" -o Debug::NoLocking=1 -o APT::Sandbox::User="$(id -un)" -qq
+}
+
+AptUpdate() {
+  if [ -n "$(ls "$APT_DIR/lists" 2>/dev/null | grep Sources)" ]; then return; fi
+  mkdir -p "$APT_DIR/lists/partial" "$APT_DIR/archives/partial" "$APT_DIR/etc"
+  echo "deb-src $MIRROR $SUITE main" >"$APT_DIR/etc/sources.list"
+  : >"$APT_DIR/status"
+  AptRun apt-get update
+}
+
+# The version of source package $1 in the suite.
+SourceVersion() {
+  AptRun apt-cache showsrc "$1" | sed -n 's/^Version: //p' | head -n 1
+}
+
+# Unpacks the upstream tarball of source package $1 into $2 (Debian's patches need tools this
+# machine lacks; the upstream code builds as it is).
+Unpack() {
+  local package="$1" into="$2" downloads="$CACHE/sources/$1"
+  mkdir -p "$downloads"
+  if ! ls "$downloads"/*.orig.tar.* >/dev/null 2>&1; then
+    (cd "$downloads" && AptRun apt-get source --download-only "$package")
+  fi
+  rm -rf "$into"
+  mkdir -p "$into"
+  tar -xf "$(ls "$downloads"/*.orig.tar.* | grep -v '\.asc$' | head -n 1)" -C "$into" --strip-components=1
+}
+
+# Sets PREFIX for library $1 (source package $2) built with recipe text $3; returns 1 when it is
+# already built.
+Prepare() {
+  local name="$1" package="$2" recipe="$3" version hash
+  AptUpdate
+  version="$(SourceVersion "$package" | sed 's/^[0-9]*://; s/[^A-Za-z0-9.+~-]/_/g')"
+  hash="$(printf '%s\n' "$EMCC_VERSION" "$COMMON_CFLAGS" "$recipe" "${PREFIXES[@]}" | sha256sum | cut -c1-12)"
+  PREFIX="$CACHE/$name-$version-$hash"
+  if [ -f "$PREFIX/.done" ]; then
+    PREFIXES+=("$PREFIX")
+    return 1
+  fi
+  echo "web-deps: building $name $version" >&2
+  rm -rf "$PREFIX"
+  SRC="$CACHE/build/$name"
+  Unpack "$package" "$SRC"
+  return 0
+}
+
+Finish() {
+  touch "$PREFIX/.done"
+  PREFIXES+=("$PREFIX")
+  rm -rf "$SRC"
+}
+
+# The search paths of every library built so far, for the next one.
+RootPath() { local IFS=';'; echo "${PREFIXES[*]}"; }
+PkgPath() { local p out=""; for p in "${PREFIXES[@]}"; do out="$out${out:+:}$p/lib/pkgconfig"; done; echo "$out"; }
+
+# CMake projects: source package $2 as library $1, with the CMake options that follow.
+CMakeLibrary() {
+  local name="$1" package="$2"
+  shift 2
+  Prepare "$name" "$package" "cmake $*" || return 0
+  (cd "$SRC" && EM_PKG_CONFIG_PATH="$(PkgPath)" $NICE emcmake cmake -S . -B build -Wno-dev \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$COMMON_CFLAGS" -DCMAKE_INSTALL_PREFIX="$PREFIX" \
+    -DCMAKE_FIND_ROOT_PATH="$(RootPath)" -DBUILD_SHARED_LIBS=OFF "$@" >build.log 2>&1 ||
+    { tail -n 40 build.log; exit 1; })
+  (cd "$SRC" && $NICE cmake --build build -j"$JOBS" >>build.log 2>&1 && cmake --install build >>build.log 2>&1 ||
+    { tail -n 40 build.log; exit 1; })
+  Finish
+}
+
+# Autotools projects: source package $2 as library $1, with the configure options that follow.
+ConfigureLibrary() {
+  local name="$1" package="$2"
+  shift 2
+  Prepare "$name" "$package" "configure $* ${EXTRA_CFLAGS:-} ${CONFIGURE_ENV:-}" || return 0
+  local includes="" libs="" p
+  for p in "${PREFIXES[@]}"; do includes="$includes -I$p/include"; libs="$libs -L$p/lib"; done
+  (cd "$SRC" && ${PRE_CONFIGURE:-true} && env ${CONFIGURE_ENV:-} EM_PKG_CONFIG_PATH="$(PkgPath)" \
+    CFLAGS="$COMMON_CFLAGS ${EXTRA_CFLAGS:-} $includes" LDFLAGS="$libs" \
+    $NICE emconfigure ./configure --host=wasm32-unknown-emscripten --prefix="$PREFIX" \
+    --disable-shared --enable-static "$@" >build.log 2>&1 || { tail -n 40 build.log; exit 1; })
+  (cd "$SRC" && $NICE emmake make -j"$JOBS" >>build.log 2>&1 && emmake make install >>build.log 2>&1 ||
+    { tail -n 40 build.log; exit 1; })
+  Finish
+}
+
+# zlib's own configure (Debian's tarball lacks the files its CMake build lists for Windows).
+Zlib() {
+  Prepare zlib zlib "configure --static" || return 0
+  (cd "$SRC" && CFLAGS="$COMMON_CFLAGS" $NICE emconfigure ./configure --static --prefix="$PREFIX" >build.log 2>&1 &&
+    $NICE emmake make -j"$JOBS" libz.a >>build.log 2>&1 && emmake make install >>build.log 2>&1 ||
+    { tail -n 40 build.log; exit 1; })
+  Finish
+}
+
+Zlib
+CMakeLibrary libpng libpng1.6 -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
+# Its size check misreads the wasm object.
+CMakeLibrary libjpeg libjpeg-turbo -DENABLE_SHARED=OFF -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF -DSIZE_T=4 -DHAVE_SIZE_T=TRUE \
+  -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node
+CMakeLibrary freetype freetype -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_BROTLI=ON -DFT_DISABLE_HARFBUZZ=ON \
+  -DFT_DISABLE_PNG=ON -DFT_REQUIRE_ZLIB=ON
+CMakeLibrary sdl2 libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_PTHREADS=OFF \
+  -DSDL_THREADS=OFF
+CMakeLibrary sdl2_ttf libsdl2-ttf -DSDL2TTF_HARFBUZZ=OFF -DSDL2TTF_VENDORED=OFF -DSDL2TTF_SAMPLES=OFF
+CMakeLibrary sdl2_image libsdl2-image -DSDL2IMAGE_SAMPLES=OFF -DSDL2IMAGE_VENDORED=OFF \
+  -DSDL2IMAGE_DEPS_SHARED=OFF -DSDL2IMAGE_PNG=OFF -DSDL2IMAGE_JPG=OFF -DSDL2IMAGE_TIF=OFF \
+  -DSDL2IMAGE_WEBP=OFF -DSDL2IMAGE_AVIF=OFF -DSDL2IMAGE_JXL=OFF
+# Music: MIDI through the mixer's own Timidity (FluidSynth needs glib, which needs libffi, which
+# has no wasm32 port); wave files are the mixer's own.
+CMakeLibrary sdl2_mixer libsdl2-mixer -DSDL2MIXER_SAMPLES=OFF -DSDL2MIXER_VENDORED=OFF \
+  -DSDL2MIXER_DEPS_SHARED=OFF -DSDL2MIXER_MIDI_TIMIDITY=ON -DSDL2MIXER_MIDI_FLUIDSYNTH=OFF \
+  -DSDL2MIXER_MIDI_NATIVE=OFF -DSDL2MIXER_OPUS=OFF -DSDL2MIXER_MOD=OFF -DSDL2MIXER_MP3=OFF \
+  -DSDL2MIXER_FLAC=OFF -DSDL2MIXER_VORBIS=OFF -DSDL2MIXER_CMD=OFF
