@@ -20,6 +20,8 @@ NICE="nice -n 19"
 
 mkdir -p "$CACHE"
 PREFIXES=()
+# Only the prefixes go to the standard output; the builds report on the standard error.
+exec 3>&1 1>&2
 EMCC_VERSION="$(emcc --version | head -n 1)"
 
 # apt with every folder of its own under the cache.
@@ -48,8 +50,13 @@ SourceVersion() {
 Unpack() {
   local package="$1" into="$2" downloads="$CACHE/sources/$1"
   mkdir -p "$downloads"
+  # Only the upstream tarball is used: a Debian part missing from the mirror does not matter.
   if ! ls "$downloads"/*.orig.tar.* >/dev/null 2>&1; then
-    (cd "$downloads" && AptRun apt-get source --download-only "$package")
+    (cd "$downloads" && AptRun apt-get source --download-only "$package") || true
+  fi
+  if ! ls "$downloads"/*.orig.tar.* >/dev/null 2>&1; then
+    echo "web-deps: no source of $package on $MIRROR" >&2
+    exit 1
   fi
   rm -rf "$into"
   mkdir -p "$into"
@@ -110,8 +117,17 @@ ConfigureLibrary() {
     CFLAGS="$COMMON_CFLAGS ${EXTRA_CFLAGS:-} $includes" LDFLAGS="$libs" \
     $NICE emconfigure ./configure --host=wasm32-unknown-emscripten --prefix="$PREFIX" \
     --disable-shared --enable-static "$@" >build.log 2>&1 || { tail -n 40 build.log; exit 1; })
-  (cd "$SRC" && $NICE emmake make -j"$JOBS" >>build.log 2>&1 && emmake make install >>build.log 2>&1 ||
-    { tail -n 40 build.log; exit 1; })
+  # With LIBRARY_FOLDER, only that folder (the library, not its tests) and the pkg-config file.
+  if [ -n "${LIBRARY_FOLDER:-}" ]; then
+    (cd "$SRC" && $NICE emmake make -j"$JOBS" -C "$LIBRARY_FOLDER" >>build.log 2>&1 &&
+      emmake make -C "$LIBRARY_FOLDER" install >>build.log 2>&1 && emmake make install-pkgconfigDATA >>build.log 2>&1 ||
+      { tail -n 40 build.log; exit 1; })
+  else
+    (cd "$SRC" && $NICE emmake make -j"$JOBS" >>build.log 2>&1 && emmake make install >>build.log 2>&1 ||
+      { tail -n 40 build.log; exit 1; })
+  fi
+  # Kept for cairo, whose own is too old to know the wasm32 host.
+  if [ -f "$SRC/config.sub" ]; then mkdir -p "$PREFIX/share" && cp "$SRC/config.sub" "$PREFIX/share/"; fi
   Finish
 }
 
@@ -143,3 +159,52 @@ CMakeLibrary sdl2_mixer libsdl2-mixer -DSDL2MIXER_SAMPLES=OFF -DSDL2MIXER_VENDOR
   -DSDL2MIXER_DEPS_SHARED=OFF -DSDL2MIXER_MIDI_TIMIDITY=ON -DSDL2MIXER_MIDI_FLUIDSYNTH=OFF \
   -DSDL2MIXER_MIDI_NATIVE=OFF -DSDL2MIXER_OPUS=OFF -DSDL2MIXER_MOD=OFF -DSDL2MIXER_MP3=OFF \
   -DSDL2MIXER_FLAC=OFF -DSDL2MIXER_VORBIS=OFF -DSDL2MIXER_CMD=OFF
+
+# GSM 6.10 wave files; the library has a plain Makefile for the host, so it is compiled here.
+Gsm() {
+  Prepare gsm libgsm "emcc -DNeedFunctionPrototypes=1 -DSASR -DWAV49" || return 0
+  local sources=(add code decode long_term lpc preprocess rpe gsm_destroy gsm_decode gsm_encode gsm_explode
+    gsm_implode gsm_create gsm_print gsm_option short_term table)
+  mkdir -p "$PREFIX/lib" "$PREFIX/include"
+  (cd "$SRC" && for s in "${sources[@]}"; do
+    $NICE emcc $COMMON_CFLAGS -DNeedFunctionPrototypes=1 -DSASR -DWAV49 -Iinc -c "src/$s.c" -o "src/$s.o" || exit 1
+  done && emar rcs "$PREFIX/lib/libgsm.a" src/*.o && cp inc/gsm.h "$PREFIX/include/") || exit 1
+  Finish
+}
+
+Gsm
+LIBRARY_FOLDER=pixman ConfigureLibrary pixman pixman --disable-gtk --disable-libpng --disable-openmp --disable-mmx --disable-sse2 \
+  --disable-ssse3 --disable-vmx --disable-arm-simd --disable-arm-neon --disable-arm-iwmmxt --disable-mips-dsp \
+  --disable-loongson-mmi --disable-timers
+# cairo: the upstream configure knows no wasm32 host (pixman's newer config.sub does), cannot run
+# its byte-order test, and has no threads here. Only the library itself is built.
+Cairo() {
+  local recipe="configure -DCAIRO_NO_MUTEX=1 ax_cv_c_float_words_bigendian=no no-fc no-ft"
+  Prepare cairo cairo "$recipe" || return 0
+  local includes="" libs="" p
+  for p in "${PREFIXES[@]}"; do includes="$includes -I$p/include"; libs="$libs -L$p/lib"; done
+  cp "$PIXMAN_PREFIX/share/config.sub" "$SRC/build/config.sub"
+  (cd "$SRC" && ax_cv_c_float_words_bigendian=no EM_PKG_CONFIG_PATH="$(PkgPath)" \
+    CFLAGS="$COMMON_CFLAGS -DCAIRO_NO_MUTEX=1 $includes" LDFLAGS="$libs" \
+    $NICE emconfigure ./configure --host=wasm32-unknown-emscripten --prefix="$PREFIX" --disable-shared \
+    --enable-static --disable-xlib --disable-xcb --disable-xlib-xrender --disable-fc --disable-ft \
+    --disable-gobject --disable-trace --disable-interpreter --disable-script --disable-ps --disable-pdf \
+    --disable-svg --disable-egl --disable-glx --disable-wgl --disable-quartz --disable-win32 \
+    --disable-full-testing --disable-symbol-lookup --disable-valgrind --enable-png >build.log 2>&1 &&
+    $NICE emmake make -j"$JOBS" -C src >>build.log 2>&1 && emmake make -C src install >>build.log 2>&1 ||
+    { tail -n 40 build.log; exit 1; })
+  Finish
+}
+
+PIXMAN_PREFIX="${PREFIXES[-1]}"
+Cairo
+
+# Archives: zip and lzh need nothing beyond zlib; every other filter and format library is off.
+CMakeLibrary libarchive libarchive -DENABLE_OPENSSL=OFF -DENABLE_MBEDTLS=OFF -DENABLE_NETTLE=OFF \
+  -DENABLE_LIBB2=OFF -DENABLE_LZ4=OFF -DENABLE_LZO=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF -DENABLE_BZip2=OFF \
+  -DENABLE_LIBXML2=OFF -DENABLE_EXPAT=OFF -DENABLE_PCREPOSIX=OFF -DENABLE_LIBGCC=OFF -DENABLE_CNG=OFF \
+  -DENABLE_TAR=OFF -DENABLE_CPIO=OFF -DENABLE_CAT=OFF -DENABLE_XATTR=OFF -DENABLE_ACL=OFF -DENABLE_ICONV=OFF \
+  -DENABLE_TEST=OFF -DENABLE_INSTALL=ON -DENABLE_WERROR=OFF -DENABLE_ZLIB=ON
+
+# The prefixes, for CMAKE_FIND_ROOT_PATH.
+RootPath >&3

@@ -1,0 +1,225 @@
+'use strict';
+// The web page in headless Chromium: the demo is drawn and played by clicks, a choice jumps, a
+// save survives a reload, an archive given by ?story= plays, and the music sounds.
+// Usage: node page_test.js SITE_FOLDER DEMO_FOLDER
+const puppeteer = require('puppeteer-core');
+const childProcess = require('child_process');
+const fs = require('fs');
+const http = require('http');
+const os = require('os');
+const path = require('path');
+
+const [site, demo] = process.argv.slice(2).map(p => path.resolve(p));
+const Limit = 60000;  // ms for anything to show: the first start compiles the module
+
+// Regions of the window, in its pixels (as the desktop's window test has them).
+const Line1 = [3, 98, 148, 13], Line2 = [3, 111, 148, 13], Line3 = [3, 124, 148, 13];
+const RightOfLine1 = [110, 98, 40, 13], Choice3 = [79, 98, 72, 13];
+
+const Types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm'};
+
+// The site as a static server serves it, and the demo as an archive under /stories/.
+function Serve(stories) {
+  const server = http.createServer((request, response) => {
+    const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+    const file = name.startsWith('/stories/') ? path.join(stories, path.basename(name)) : path.join(site, path.normalize(name));
+    fs.readFile(file, (error, data) => {
+      if (error) {
+        response.writeHead(404);
+        response.end();
+        return;
+      }
+      response.writeHead(200, {'Content-Type': Types[path.extname(file)] || 'application/octet-stream'});
+      response.end(data);
+    });
+  });
+  return new Promise(ready => server.listen(0, '127.0.0.1', () => ready(server)));
+}
+
+function Fail(message) {
+  throw new Error(message);
+}
+
+// The peak of every buffer the page's audio callback fills, kept in window.SoundPeak.
+function WatchSound() {
+  window.SoundPeak = 0;
+  const create = AudioContext.prototype.createScriptProcessor;
+  AudioContext.prototype.createScriptProcessor = function(...args) {
+    const node = create.apply(this, args);
+    node.addEventListener('audioprocess', event => {
+      setTimeout(() => {
+        for (let c = 0; c < event.outputBuffer.numberOfChannels; ++c)
+          for (const v of event.outputBuffer.getChannelData(c))
+            window.SoundPeak = Math.max(window.SoundPeak, Math.abs(v));
+      });
+    });
+    return node;
+  };
+}
+
+class Window {
+  constructor(page) {
+    this.Page = page;
+  }
+
+  // Everything the canvas shows: {width, height, hex of each pixel}.
+  async Shot() {
+    return this.Page.evaluate(() => {
+      const c = document.getElementById('canvas');
+      if (!c.width || !c.height)
+        return {width: 0, height: 0, pixels: []};
+      const data = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+      const pixels = [];
+      for (let i = 0; i < data.length; i += 4)
+        pixels.push(((data[i] << 16) | (data[i + 1] << 8) | data[i + 2]).toString(16).padStart(6, '0'));
+      return {width: c.width, height: c.height, pixels};
+    });
+  }
+
+  static Pixel(shot, x, y) {
+    return shot.pixels[y * shot.width + x];
+  }
+
+  static Whites(shot, [x, y, w, h]) {
+    let n = 0;
+    for (let j = y; j < y + h; ++j)
+      for (let i = x; i < x + w; ++i)
+        n += Window.Pixel(shot, i, j) === 'ffffff';
+    return n;
+  }
+
+  static Same(a, b) {
+    return a.width === b.width && a.pixels.join() === b.pixels.join();
+  }
+
+  // Takes shots until `condition(shot)` holds; the last shot.
+  async WaitFor(name, condition) {
+    const deadline = Date.now() + Limit;
+    for (;;) {
+      const shot = await this.Shot();
+      if (shot.width && condition(shot))
+        return shot;
+      if (Date.now() > deadline)
+        Fail(name + ': never true: ' + condition);
+      await new Promise(wake => setTimeout(wake, 100));
+    }
+  }
+
+  async At(x, y) {
+    const box = await this.Page.evaluate(() => {
+      const c = document.getElementById('canvas'), r = c.getBoundingClientRect();
+      return {left: r.left, top: r.top, scale: r.width / c.width};
+    });
+    return [box.left + (x + 0.5) * box.scale, box.top + (y + 0.5) * box.scale];
+  }
+
+  async Click(x, y, button = 'left') {
+    const [px, py] = await this.At(x, y);
+    await this.Page.mouse.click(px, py, {button});
+  }
+
+  async Move(x, y) {
+    const [px, py] = await this.At(x, y);
+    await this.Page.mouse.move(px, py);
+  }
+}
+
+const Started = shot => Window.Whites(shot, Line1) > 0 && Window.Pixel(shot, 2, 2) === '444444';
+
+async function PlaysTheDemo(w) {
+  const start = await w.WaitFor('start', Started);
+  if (start.width !== 154 || start.height !== 142)
+    Fail('window size ' + start.width + 'x' + start.height);
+  if (Window.Whites(start, Line2) !== 0)
+    Fail('start: more than one line shown');
+  if (Window.Pixel(start, 1, 140) !== '000000')
+    Fail('start: the message area is not black');
+  const scale = await w.Page.evaluate(() => document.getElementById('canvas').getBoundingClientRect().width / 154);
+  if (scale < 1 || scale !== Math.floor(scale))
+    Fail('the window is scaled by ' + scale + ', not a whole step');
+
+  await w.Click(60, 115);
+  await w.WaitFor('line2', s => Window.Whites(s, Line2) > 0);
+  // The first click lets the page sound: the demo's music is playing.
+  await w.Page.waitForFunction(() => window.SoundPeak > 0.01, {timeout: Limit}).catch(() => Fail('music: no samples'));
+  await w.Click(60, 115);
+  const line3 = await w.WaitFor('line3', s => Window.Whites(s, Line3) > 0);
+  await w.Click(60, 115);
+  const page2 = await w.WaitFor('page2', s => Window.Whites(s, Line2) === 0 && Window.Whites(s, Line3) === 0 &&
+                                             !Window.Same(s, line3));
+  await w.Click(60, 115);
+  await w.WaitFor('question', s => !Window.Same(s, page2));
+  await w.Click(60, 115);
+  await w.WaitFor('menu', s => Window.Whites(s, Choice3) > 0);
+  await w.Move(40, 104);
+  await w.WaitFor('hot0', s => Window.Pixel(s, 4, 99) === 'ffffff' && Window.Pixel(s, 80, 99) === '000000');
+  await w.Click(40, 104);
+  await w.WaitFor('ride', s => Window.Whites(s, Choice3) < 20 && Window.Whites(s, Line1) > 0 &&
+                              Window.Whites(s, RightOfLine1) === 0);
+}
+
+const SlotSize = path => (FS.analyzePath(path).exists ? FS.stat(path).size : -1);
+
+async function SaveSurvivesAReload(w) {
+  const slot = '/persist/stories/demo/save0.dat';
+  await w.Click(50, 50, 'right');
+  await w.WaitFor('datamenu', s => Window.Pixel(s, 10, 40) === 'd4d0c8');
+  await w.Click(39, 41);  // "セーブ ０"
+  const saved = await w.WaitFor('saved', s => Window.Pixel(s, 1, 140) === '000000');
+  if (await w.Page.evaluate(SlotSize, slot) !== 2776)
+    Fail('saved: the slot is not one 2776-byte record');
+  await w.Page.evaluate(() => Save());
+  await w.Page.reload();
+  await w.WaitFor('reloaded', Started);
+  if (await w.Page.evaluate(SlotSize, slot) !== 2776)
+    Fail('reloaded: the slot is gone');
+  await w.Click(50, 50, 'right');
+  await w.WaitFor('datamenu after the reload', s => Window.Pixel(s, 10, 40) === 'd4d0c8');
+  await w.Click(116, 41);  // "ロード ０"
+  await w.WaitFor('loaded', s => Window.Same(s, saved));
+}
+
+async function PlaysAnArchiveGivenByAddress(w, base) {
+  await w.Page.goto(base + '/index.html?story=stories/demo.zip');
+  await w.WaitFor('archive', Started);
+  const playing = await w.Page.evaluate(() => Playing);
+  if (!playing.endsWith('/demo.zip'))
+    Fail('?story= plays ' + playing);
+}
+
+async function Main() {
+  const stories = fs.mkdtempSync(path.join(os.tmpdir(), 'zv_rk-web-'));
+  childProcess.execFileSync('python3', ['-m', 'zipfile', '-c', path.join(stories, 'demo.zip'), 'dat'], {cwd: demo});
+  const server = await Serve(stories);
+  const base = 'http://127.0.0.1:' + server.address().port;
+  const browser = await puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/lib/chromium/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required', '--mute-audio'],
+  });
+  try {
+    const page = await browser.newPage();
+    await page.setViewport({width: 800, height: 600});
+    page.on('pageerror', error => console.log('page error:', error.message));
+    page.on('console', message => process.env.VERBOSE && console.log('page:', message.text()));
+    await page.evaluateOnNewDocument(WatchSound);
+    await page.goto(base + '/index.html');
+    const w = new Window(page);
+    for (const [name, test] of [['the demo plays', () => PlaysTheDemo(w)],
+                                ['a save survives a reload', () => SaveSurvivesAReload(w)],
+                                ['?story= plays an archive', () => PlaysAnArchiveGivenByAddress(w, base)]]) {
+      const began = Date.now();
+      await test();
+      console.log('ok: ' + name + ' (' + (Date.now() - began) + ' ms)');
+    }
+  } finally {
+    await browser.close();
+    server.close();
+    fs.rmSync(stories, {recursive: true, force: true});
+  }
+}
+
+Main().catch(error => {
+  console.error('FAIL: ' + error.message);
+  process.exit(1);
+});
