@@ -71,7 +71,7 @@ soak: build
 web:
 	@bash tools/install-deps.sh web
 	@prefixes="$$(bash tools/web-deps.sh)" && \
-	  export NODE_PATH=/usr/share/nodejs EM_PKG_CONFIG_PATH="$$(echo "$$prefixes" | sed 's|;|/lib/pkgconfig:|g; s|$$|/lib/pkgconfig|')" && \
+	  export NODE_PATH=/usr/share/nodejs && \
 	  nice -n 19 emcmake cmake -S . -B $(WEB_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_FIND_ROOT_PATH="$$prefixes" >/dev/null && \
 	  nice -n 19 cmake --build $(WEB_DIR) -j$(JOBS) --target rk_web_page
 

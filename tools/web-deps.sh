@@ -10,6 +10,7 @@
 set -euo pipefail
 
 CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/zv_rk/web"
+TOOLS="$(cd "$(dirname "$0")" && pwd)"
 JOBS="${JOBS:-2}"
 SUITE="${WEB_DEPS_SUITE:-bookworm}"
 MIRROR="${WEB_DEPS_MIRROR:-http://deb.debian.org/debian}"
@@ -22,7 +23,7 @@ mkdir -p "$CACHE"
 PREFIXES=()
 # Only the prefixes go to the standard output; the builds report on the standard error.
 exec 3>&1 1>&2
-EMCC_VERSION="$(emcc --version | head -n 1)"
+EMCC_VERSION="$(emcc --version | sed -n 1p)"
 
 # apt with every folder of its own under the cache.
 APT_DIR="$CACHE/apt"
@@ -103,7 +104,16 @@ CMakeLibrary() {
     { tail -n 40 build.log; exit 1; })
   (cd "$SRC" && $NICE cmake --build build -j"$JOBS" >>build.log 2>&1 && cmake --install build >>build.log 2>&1 ||
     { tail -n 40 build.log; exit 1; })
+  if [ -n "${PC_FILE:-}" ]; then WritePc $PC_FILE; fi
   Finish
+}
+
+# A pkg-config file for library $1 (needing package $2), which the SDL libraries' CMake builds
+# install for no emscripten target.
+WritePc() {
+  mkdir -p "$PREFIX/lib/pkgconfig"
+  printf 'prefix=%s\nName: %s\nDescription: %s\nVersion: 0\nRequires: %s\nCflags: -I${prefix}/include/SDL2\nLibs: -L${prefix}/lib -l%s\n' \
+    "$PREFIX" "$1" "$1" "$2" "$1" >"$PREFIX/lib/pkgconfig/$1.pc"
 }
 
 # Autotools projects: source package $2 as library $1, with the configure options that follow.
@@ -149,13 +159,13 @@ CMakeLibrary freetype freetype -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_BROTLI=ON -DFT
   -DFT_DISABLE_PNG=ON -DFT_REQUIRE_ZLIB=ON
 CMakeLibrary sdl2 libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_PTHREADS=OFF \
   -DSDL_THREADS=OFF
-CMakeLibrary sdl2_ttf libsdl2-ttf -DSDL2TTF_HARFBUZZ=OFF -DSDL2TTF_VENDORED=OFF -DSDL2TTF_SAMPLES=OFF
-CMakeLibrary sdl2_image libsdl2-image -DSDL2IMAGE_SAMPLES=OFF -DSDL2IMAGE_VENDORED=OFF \
+PC_FILE="SDL2_ttf freetype2,sdl2" CMakeLibrary sdl2_ttf libsdl2-ttf -DSDL2TTF_HARFBUZZ=OFF -DSDL2TTF_VENDORED=OFF -DSDL2TTF_SAMPLES=OFF
+PC_FILE="SDL2_image sdl2" CMakeLibrary sdl2_image libsdl2-image -DSDL2IMAGE_SAMPLES=OFF -DSDL2IMAGE_VENDORED=OFF \
   -DSDL2IMAGE_DEPS_SHARED=OFF -DSDL2IMAGE_PNG=OFF -DSDL2IMAGE_JPG=OFF -DSDL2IMAGE_TIF=OFF \
   -DSDL2IMAGE_WEBP=OFF -DSDL2IMAGE_AVIF=OFF -DSDL2IMAGE_JXL=OFF
 # Music: MIDI through the mixer's own Timidity (FluidSynth needs glib, which needs libffi, which
 # has no wasm32 port); wave files are the mixer's own.
-CMakeLibrary sdl2_mixer libsdl2-mixer -DSDL2MIXER_SAMPLES=OFF -DSDL2MIXER_VENDORED=OFF \
+PC_FILE="SDL2_mixer sdl2" CMakeLibrary sdl2_mixer libsdl2-mixer -DSDL2MIXER_SAMPLES=OFF -DSDL2MIXER_VENDORED=OFF \
   -DSDL2MIXER_DEPS_SHARED=OFF -DSDL2MIXER_MIDI_TIMIDITY=ON -DSDL2MIXER_MIDI_FLUIDSYNTH=OFF \
   -DSDL2MIXER_MIDI_NATIVE=OFF -DSDL2MIXER_OPUS=OFF -DSDL2MIXER_MOD=OFF -DSDL2MIXER_MP3=OFF \
   -DSDL2MIXER_FLAC=OFF -DSDL2MIXER_VORBIS=OFF -DSDL2MIXER_CMD=OFF
@@ -177,10 +187,14 @@ LIBRARY_FOLDER=pixman ConfigureLibrary pixman pixman --disable-gtk --disable-lib
   --disable-ssse3 --disable-vmx --disable-arm-simd --disable-arm-neon --disable-arm-iwmmxt --disable-mips-dsp \
   --disable-loongson-mmi --disable-timers
 # cairo: the upstream configure knows no wasm32 host (pixman's newer config.sub does), cannot run
-# its byte-order test, and has no threads here. Only the library itself is built.
+# its byte-order test, and has no threads here. Only the library itself is built. Its curves call
+# line functions through a pointer of the spline-point signature, which traps in WebAssembly: the
+# patch gives them wrappers of the right signature.
 Cairo() {
-  local recipe="configure -DCAIRO_NO_MUTEX=1 ax_cv_c_float_words_bigendian=no no-fc no-ft"
+  local patch="$TOOLS/web-deps-cairo.patch"
+  local recipe="configure -DCAIRO_NO_MUTEX=1 ax_cv_c_float_words_bigendian=no no-fc no-ft $(sha256sum <"$patch")"
   Prepare cairo cairo "$recipe" || return 0
+  patch -d "$SRC" -p1 -s <"$patch"
   local includes="" libs="" p
   for p in "${PREFIXES[@]}"; do includes="$includes -I$p/include"; libs="$libs -L$p/lib"; done
   cp "$PIXMAN_PREFIX/share/config.sub" "$SRC/build/config.sub"

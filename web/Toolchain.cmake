@@ -9,7 +9,16 @@ foreach(package fontconfig inih)
   file(WRITE ${RK_WEB_PC}/${package}.pc
        "Name: ${package}\nDescription: the web page's stand-in\nVersion: 0\nCflags: -I${RK_WEB_INCLUDE}\nLibs:\n")
 endforeach()
-set(ENV{PKG_CONFIG_PATH} "${RK_WEB_PC}:$ENV{PKG_CONFIG_PATH}")
+# pkg-config looks only in the stand-ins and the prefixes of the page's libraries
+# (CMAKE_FIND_ROOT_PATH), never in the host's own folders.
+set(RK_WEB_PC_PATH ${RK_WEB_PC})
+foreach(root ${CMAKE_FIND_ROOT_PATH})
+  if(IS_DIRECTORY ${root}/lib/pkgconfig)
+    string(APPEND RK_WEB_PC_PATH ":${root}/lib/pkgconfig")
+  endif()
+endforeach()
+set(ENV{PKG_CONFIG_LIBDIR} "${RK_WEB_PC_PATH}")
+set(ENV{PKG_CONFIG_PATH} "")
 # Every library is static: each package brings the libraries it needs itself.
 file(WRITE ${RK_WEB_PC}/pkg-config-static "#!/bin/sh\nexec pkg-config --static \"$@\"\n")
 file(CHMOD ${RK_WEB_PC}/pkg-config-static PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE

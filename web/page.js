@@ -101,9 +101,8 @@ async function Start() {
     SetStatus('');
   Playing = story;
   setInterval(Save, 2000);
-  addEventListener('pagehide', Save);
-  new ResizeObserver(Fit).observe(document.getElementById('stage'));
-  setInterval(Fit, 500);
+  addEventListener('pagehide', () => Save());
+  requestAnimationFrame(Fit);
   callMain([story]);
 }
 
@@ -154,30 +153,38 @@ Module.fetchInstruments = async wanted => {
   }
 };
 
-// Writes what changed (saves above all) to IndexedDB; one write at a time.
-let Saving = false;
-function Save(then) {
-  if (Saving || typeof FS === 'undefined')
-    return;
-  Saving = true;
-  FS.syncfs(false, error => {
-    Saving = false;
-    if (error)
-      console.warn('saves cannot be stored', error);
-    if (typeof then === 'function')
-      then();
-  });
+// Writes what changed (saves above all) to IndexedDB, one write at a time; a write asked for
+// while one is under way waits for it and then takes every change made meanwhile.
+let Writing = Promise.resolve();
+let Waiting = null;
+function Save() {
+  if (!Waiting) {
+    Waiting = Writing.then(() => {
+      Waiting = null;
+      return new Promise(done => FS.syncfs(false, error => {
+        if (error)
+          console.warn('saves cannot be stored', error);
+        done();
+      }));
+    });
+    Writing = Waiting;
+  }
+  return Waiting;
 }
 
-// The window scaled by the largest whole step that fits.
+// The window scaled by the largest whole step that fits, checked every frame: the player may
+// resize it, the reader the page.
 function Fit() {
+  requestAnimationFrame(Fit);
   const stage = document.getElementById('stage');
   const width = Canvas.width, height = Canvas.height;
   if (!width || !height)
     return;
   const step = Math.max(1, Math.floor(Math.min(stage.clientWidth / width, stage.clientHeight / height)));
-  Canvas.style.width = width * step + 'px';
-  Canvas.style.height = height * step + 'px';
+  if (Canvas.style.width !== width * step + 'px' || Canvas.style.height !== height * step + 'px') {
+    Canvas.style.width = width * step + 'px';
+    Canvas.style.height = height * step + 'px';
+  }
 }
 
 // Plays `path` from the next start of the page.
@@ -186,9 +193,11 @@ function PlayNext(path) {
     FS.writeFile(Current, path);
   else if (Exists(Current))
     FS.unlink(Current);
-  Saving = false;
-  FS.syncfs(false, () => {
-    location.search = '';
+  Save().then(() => {
+    if (location.search)
+      location.search = '';
+    else
+      location.reload();
   });
 }
 
@@ -219,6 +228,52 @@ document.getElementById('open-archive').addEventListener('change', event => {
 
 document.getElementById('open-folder').addEventListener('change', event => {
   OpenFolder(Array.from(event.target.files, file => ({parts: file.webkitRelativePath.split('/'), file})));
+});
+
+// Where the story playing keeps its slots: a folder's own folder, or for an archive the folder
+// the player names after it and the digest of its bytes (64-bit FNV-1a).
+function SlotFolder() {
+  if (FS.isDir(FS.stat(Playing).mode))
+    return Playing;
+  let hash = 0xcbf29ce484222325n;
+  for (const byte of FS.readFile(Playing))
+    hash = ((hash ^ BigInt(byte)) * 0x100000001b3n) & 0xffffffffffffffffn;
+  const name = Playing.substring(Playing.lastIndexOf('/') + 1);
+  return DataHome + '/zv_rk/saves/' + name + '-' + hash.toString(16).padStart(16, '0');
+}
+
+const SlotName = /^save[0-9]+\.dat$/;
+const SlotBytes = 2776;
+
+// Every slot of the story, each downloaded as the file the desktop player keeps.
+document.getElementById('export').addEventListener('click', () => {
+  const folder = SlotFolder();
+  const names = Exists(folder) ? FS.readdir(folder).filter(name => SlotName.test(name)) : [];
+  if (!names.length)
+    SetStatus('No saves to export yet.');
+  for (const name of names) {
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([FS.readFile(folder + '/' + name)]));
+    link.download = name;
+    link.click();
+    setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+  }
+});
+
+// A slot from the desktop (saveN.dat, one record), shown by the data menu when it next opens.
+document.getElementById('import').addEventListener('change', async event => {
+  for (const file of event.target.files) {
+    if (!SlotName.test(file.name) || file.size !== SlotBytes) {
+      SetStatus(file.name + ' is no save slot (saveN.dat of ' + SlotBytes + ' bytes).');
+      continue;
+    }
+    const folder = SlotFolder();
+    FS.mkdirTree(folder);
+    FS.writeFile(folder + '/' + file.name, new Uint8Array(await file.arrayBuffer()));
+    SetStatus(file.name + ' imported.');
+  }
+  event.target.value = '';
+  Save();
 });
 
 document.getElementById('demo').addEventListener('click', () => PlayNext(''));

@@ -134,9 +134,12 @@ async function PlaysTheDemo(w) {
     Fail('start: more than one line shown');
   if (Window.Pixel(start, 1, 140) !== '000000')
     Fail('start: the message area is not black');
-  const scale = await w.Page.evaluate(() => document.getElementById('canvas').getBoundingClientRect().width / 154);
-  if (scale < 1 || scale !== Math.floor(scale))
-    Fail('the window is scaled by ' + scale + ', not a whole step');
+  const Scale = () => document.getElementById('canvas').getBoundingClientRect().width / 154;
+  await w.Page.waitForFunction(() => {
+    const c = document.getElementById('canvas');
+    const step = c.getBoundingClientRect().width / c.width;
+    return step >= 1 && step === Math.floor(step) && c.getBoundingClientRect().height === step * c.height;
+  }, {timeout: 5000}).catch(async () => Fail('the window is scaled by ' + await w.Page.evaluate(Scale)));
 
   await w.Click(60, 115);
   await w.WaitFor('line2', s => Window.Whites(s, Line2) > 0);
@@ -202,6 +205,9 @@ async function Main() {
     await page.setViewport({width: 800, height: 600});
     page.on('pageerror', error => console.log('page error:', error.message));
     page.on('console', message => process.env.VERBOSE && console.log('page:', message.text()));
+    page.on('requestfailed', request => console.log('request failed:', request.url()));
+    page.on('response', response => process.env.VERBOSE && response.status() >= 400 &&
+                                     console.log(response.status(), response.url()));
     await page.evaluateOnNewDocument(WatchSound);
     await page.goto(base + '/index.html');
     const w = new Window(page);
