@@ -190,6 +190,27 @@ async function PlaysAnArchiveGivenByAddress(w, base) {
     Fail('?story= plays ' + playing);
 }
 
+// "Open a story…" with an archive: the page plays it from then on, and finds the saves the player
+// keeps for it (named by the archive's digest) to export, and imports a slot beside them.
+async function OpensAnArchiveAndKeepsItsSlots(w, stories) {
+  const chooser = await w.Page.$('#open-archive');
+  await Promise.all([w.Page.waitForNavigation(), chooser.uploadFile(path.join(stories, 'demo.zip'))]);
+  await w.WaitFor('opened', Started);
+  if ((await w.Page.evaluate(() => Playing)) !== '/persist/stories/demo.zip')
+    Fail('opened: plays ' + (await w.Page.evaluate(() => Playing)));
+  await w.Click(50, 50, 'right');
+  await w.WaitFor('datamenu of the archive', s => Window.Pixel(s, 10, 40) === 'd4d0c8');
+  await w.Click(39, 41);  // "セーブ ０"
+  await w.WaitFor('saved in the archive', s => Window.Pixel(s, 1, 140) === '000000');
+  await w.Page.waitForFunction(() => FS.analyzePath(SlotFolder() + '/save0.dat').exists, {timeout: 5000})
+    .catch(() => Fail('the page looks for the archive\'s slots elsewhere than the player keeps them'));
+  const slot = path.join(stories, 'save3.dat');
+  fs.writeFileSync(slot, Buffer.alloc(2776));
+  await (await w.Page.$('#import')).uploadFile(slot);
+  await w.Page.waitForFunction(() => FS.analyzePath(SlotFolder() + '/save3.dat').exists, {timeout: 5000})
+    .catch(() => Fail('import: no slot 3'));
+}
+
 async function Main() {
   const stories = fs.mkdtempSync(path.join(os.tmpdir(), 'zv_rk-web-'));
   childProcess.execFileSync('python3', ['-m', 'zipfile', '-c', path.join(stories, 'demo.zip'), 'dat'], {cwd: demo});
@@ -213,7 +234,9 @@ async function Main() {
     const w = new Window(page);
     for (const [name, test] of [['the demo plays', () => PlaysTheDemo(w)],
                                 ['a save survives a reload', () => SaveSurvivesAReload(w)],
-                                ['?story= plays an archive', () => PlaysAnArchiveGivenByAddress(w, base)]]) {
+                                ['?story= plays an archive', () => PlaysAnArchiveGivenByAddress(w, base)],
+                                ['an opened archive plays and keeps its slots',
+                                 () => OpensAnArchiveAndKeepsItsSlots(w, stories)]]) {
       const began = Date.now();
       await test();
       console.log('ok: ' + name + ' (' + (Date.now() - began) + ' ms)');
