@@ -211,9 +211,60 @@ async function OpensAnArchiveAndKeepsItsSlots(w, stories) {
     .catch(() => Fail('import: no slot 3'));
 }
 
+// A story whose picture is a Windows metafile of one ellipse: cairo draws its curves through
+// callbacks that must have the signature they are called with, or WebAssembly traps.
+function MetafileStory(folder) {
+  const records = [];
+  const record = (func, ...params) => {
+    const r = Buffer.alloc(6 + 2 * params.length);
+    r.writeUInt32LE(3 + params.length, 0);
+    r.writeUInt16LE(func, 4);
+    params.forEach((p, i) => r.writeInt16LE(p, 6 + 2 * i));
+    records.push(r);
+  };
+  record(0x020C, 100, 100);         // window extent
+  record(0x020B, 0, 0);             // window origin
+  record(0x0418, 90, 90, 10, 10);   // ellipse: bottom, right, top, left
+  record(0x0000);                   // end
+  const body = Buffer.concat(records);
+  const header = Buffer.alloc(18);
+  header.writeUInt16LE(1, 0);
+  header.writeUInt16LE(9, 2);
+  header.writeUInt16LE(0x300, 4);
+  header.writeUInt32LE((18 + body.length) / 2, 6);
+  header.writeUInt32LE(7, 12);
+  const placeable = Buffer.alloc(22);
+  placeable.writeUInt32LE(0x9AC6CDD7, 0);
+  placeable.writeInt16LE(100, 10);
+  placeable.writeInt16LE(100, 12);
+  placeable.writeUInt16LE(96, 14);
+  let check = 0;
+  for (let i = 0; i < 20; i += 2)
+    check ^= placeable.readUInt16LE(i);
+  placeable.writeUInt16LE(check, 20);
+  fs.mkdirSync(path.join(folder, 'dat'), {recursive: true});
+  fs.writeFileSync(path.join(folder, 'dat', 'pic.wmf'), Buffer.concat([placeable, header, body]));
+  fs.writeFileSync(path.join(folder, 'dat', '1.txt'), '#Cg pic.wmf\r\ncircle\r\n');
+}
+
+async function DrawsAMetafile(w, base) {
+  await w.Page.goto(base + '/index.html?story=stories/metafile.zip');
+  const shot = await w.WaitFor('metafile', s => Window.Whites(s, Line1) > 0);
+  if (Window.Pixel(shot, 77, 47) !== 'ffffff')
+    Fail('metafile: the ellipse is not filled');
+  let outline = 0;
+  for (let x = 7; x < 147; ++x)
+    outline += Window.Pixel(shot, x, 47) === '000000';
+  if (outline < 2)
+    Fail('metafile: the ellipse has no outline');
+}
+
 async function Main() {
   const stories = fs.mkdtempSync(path.join(os.tmpdir(), 'zv_rk-web-'));
   childProcess.execFileSync('python3', ['-m', 'zipfile', '-c', path.join(stories, 'demo.zip'), 'dat'], {cwd: demo});
+  const metafile = path.join(stories, 'metafile');
+  MetafileStory(metafile);
+  childProcess.execFileSync('python3', ['-m', 'zipfile', '-c', path.join(stories, 'metafile.zip'), 'dat'], {cwd: metafile});
   const server = await Serve(stories);
   const base = 'http://127.0.0.1:' + server.address().port;
   const browser = await puppeteer.launch({
@@ -236,7 +287,8 @@ async function Main() {
                                 ['a save survives a reload', () => SaveSurvivesAReload(w)],
                                 ['?story= plays an archive', () => PlaysAnArchiveGivenByAddress(w, base)],
                                 ['an opened archive plays and keeps its slots',
-                                 () => OpensAnArchiveAndKeepsItsSlots(w, stories)]]) {
+                                 () => OpensAnArchiveAndKeepsItsSlots(w, stories)],
+                                ['a metafile is drawn', () => DrawsAMetafile(w, base)]]) {
       const began = Date.now();
       await test();
       console.log('ok: ' + name + ' (' + (Date.now() - began) + ' ms)');
