@@ -211,6 +211,16 @@ async function OpensAnArchiveAndKeepsItsSlots(w, stories) {
     .catch(() => Fail('import: no slot 3'));
 }
 
+// "Open a story folder…": the folder is kept in the page, and its slots beside its script as on
+// the desktop.
+async function OpensAFolder(w, stories) {
+  const chooser = await w.Page.$('#open-folder');
+  await Promise.all([w.Page.waitForNavigation(), chooser.uploadFile(path.join(stories, 'metafile'))]);
+  await w.WaitFor('folder', s => Window.Whites(s, Line1) > 0);
+  if ((await w.Page.evaluate(() => Playing)) !== '/persist/stories/metafile')
+    Fail('folder: plays ' + (await w.Page.evaluate(() => Playing)));
+}
+
 // A story whose picture is a Windows metafile of one ellipse: cairo draws its curves through
 // callbacks that must have the signature they are called with, or WebAssembly traps.
 function MetafileStory(folder) {
@@ -288,7 +298,8 @@ async function Main() {
                                 ['?story= plays an archive', () => PlaysAnArchiveGivenByAddress(w, base)],
                                 ['an opened archive plays and keeps its slots',
                                  () => OpensAnArchiveAndKeepsItsSlots(w, stories)],
-                                ['a metafile is drawn', () => DrawsAMetafile(w, base)]]) {
+                                ['a metafile is drawn', () => DrawsAMetafile(w, base)],
+                                ['an opened folder plays', () => OpensAFolder(w, stories)]]) {
       const began = Date.now();
       await test();
       console.log('ok: ' + name + ' (' + (Date.now() - began) + ' ms)');
