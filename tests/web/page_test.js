@@ -1,6 +1,8 @@
 'use strict';
-// The web page in headless Chromium: the demo is drawn and played by clicks, a choice jumps, a
-// save survives a reload, an archive given by ?story= plays, and the music sounds.
+// The web page in headless Chromium: the demo is drawn and played by clicks and keys, the music
+// sounds, a choice jumps, a save survives a reload, an archive given by ?story= plays, an archive
+// or a folder opened from the page plays (its slots where export and import find them), and a
+// metafile's curves are drawn.
 // Usage: node page_test.js SITE_FOLDER DEMO_FOLDER
 const puppeteer = require('puppeteer-core');
 const childProcess = require('child_process');
@@ -145,7 +147,7 @@ async function PlaysTheDemo(w) {
   await w.WaitFor('line2', s => Window.Whites(s, Line2) > 0);
   // The first click lets the page sound: the demo's music is playing.
   await w.Page.waitForFunction(() => window.SoundPeak > 0.01, {timeout: Limit}).catch(() => Fail('music: no samples'));
-  await w.Click(60, 115);
+  await w.Page.keyboard.press('Enter');  // the desktop's keys work too
   const line3 = await w.WaitFor('line3', s => Window.Whites(s, Line3) > 0);
   await w.Click(60, 115);
   const page2 = await w.WaitFor('page2', s => Window.Whites(s, Line2) === 0 && Window.Whites(s, Line3) === 0 &&
