@@ -57,10 +57,11 @@ function CopyTree(from, to) {
   }
 }
 
-// The bundled demo, copied where its saves can be kept.
+// The bundled demo, copied where its saves can be kept (apart from the stories opened, one of
+// which may have the same name).
 function Demo() {
-  CopyTree('/demo', Stories + '/demo');
-  return Stories + '/demo';
+  CopyTree('/demo', Persist + '/demo');
+  return Persist + '/demo';
 }
 
 // One name of a path: nothing that climbs out of the folder it is written in.

@@ -166,7 +166,7 @@ async function PlaysTheDemo(w) {
 const SlotSize = path => (FS.analyzePath(path).exists ? FS.stat(path).size : -1);
 
 async function SaveSurvivesAReload(w) {
-  const slot = '/persist/stories/demo/save0.dat';
+  const slot = '/persist/demo/save0.dat';
   await w.Click(50, 50, 'right');
   await w.WaitFor('datamenu', s => Window.Pixel(s, 10, 40) === 'd4d0c8');
   await w.Click(39, 41);  // "セーブ ０"
