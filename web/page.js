@@ -70,6 +70,39 @@ function SafeName(name) {
   return safe === '' || safe === '.' || safe === '..' ? '_' : safe;
 }
 
+// The most a story may bring into the page, which holds it in memory: larger ones are refused
+// before they are read.
+const StoryLimit = 512 * 1024 * 1024;
+
+function TooLarge(bytes) {
+  return bytes > StoryLimit ? 'The story is larger than ' + StoryLimit / 1024 / 1024 + ' MB.' : '';
+}
+
+// The body of `response`, read no further than the limit.
+async function ReadBounded(response) {
+  const reader = response.body.getReader();
+  const parts = [];
+  let size = 0;
+  for (;;) {
+    const {done, value} = await reader.read();
+    if (done)
+      break;
+    size += value.length;
+    if (TooLarge(size)) {
+      reader.cancel();
+      throw new Error(TooLarge(size));
+    }
+    parts.push(value);
+  }
+  const bytes = new Uint8Array(size);
+  let at = 0;
+  for (const part of parts) {
+    bytes.set(part, at);
+    at += part.length;
+  }
+  return bytes;
+}
+
 // An archive given by ?story=, fetched from the site.
 async function FetchStory(address) {
   const url = new URL(address, location.href);
@@ -79,8 +112,9 @@ async function FetchStory(address) {
   if (!response.ok)
     throw new Error(url + ': ' + response.status);
   const path = Stories + '/' + SafeName(decodeURIComponent(url.pathname.split('/').pop()));
+  const bytes = await ReadBounded(response);
   FS.mkdirTree(Stories);
-  FS.writeFile(path, new Uint8Array(await response.arrayBuffer()));
+  FS.writeFile(path, bytes);
   return path;
 }
 
@@ -203,6 +237,10 @@ function PlayNext(path) {
 }
 
 async function OpenArchive(file) {
+  if (TooLarge(file.size)) {
+    SetStatus(TooLarge(file.size));
+    return;
+  }
   const path = Stories + '/' + SafeName(file.name);
   FS.mkdirTree(Stories);
   FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));
@@ -211,8 +249,11 @@ async function OpenArchive(file) {
 
 // Files with their paths inside the folder chosen: [{parts: [...], file}].
 async function OpenFolder(entries) {
-  if (!entries.length)
+  const size = entries.reduce((sum, entry) => sum + entry.file.size, 0);
+  if (!entries.length || TooLarge(size)) {
+    SetStatus(TooLarge(size));
     return;
+  }
   const top = Stories + '/' + SafeName(entries[0].parts[0]);
   for (const {parts, file} of entries) {
     const path = Stories + '/' + parts.map(SafeName).join('/');
