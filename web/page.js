@@ -326,7 +326,7 @@ document.getElementById('fullscreen').addEventListener('click', () => {
 
 // Sound may start only after the reader's first gesture.
 for (const kind of ['pointerdown', 'keydown'])
-  addEventListener(kind, () => document.getElementById('sound-hint').remove(), {once: true});
+  addEventListener(kind, () => document.getElementById('sound-hint')?.remove(), {once: true});
 
 // Every file under a dropped folder, with its path.
 async function ReadEntry(entry, parts, out) {
