@@ -287,7 +287,8 @@ async function Main() {
   try {
     const page = await browser.newPage();
     await page.setViewport({width: 800, height: 600});
-    page.on('pageerror', error => console.log('page error:', error.message));
+    const errors = [];
+    page.on('pageerror', error => errors.push(error.message));
     page.on('console', message => process.env.VERBOSE && console.log('page:', message.text()));
     page.on('requestfailed', request => console.log('request failed:', request.url()));
     page.on('response', response => process.env.VERBOSE && response.status() >= 400 &&
@@ -304,6 +305,8 @@ async function Main() {
                                 ['an opened folder plays', () => OpensAFolder(w, stories)]]) {
       const began = Date.now();
       await test();
+      if (errors.length)
+        Fail(name + ': the page threw ' + errors.join('; '));
       console.log('ok: ' + name + ' (' + (Date.now() - began) + ' ms)');
     }
   } finally {
