@@ -53,9 +53,10 @@ Unpack() {
   mkdir -p "$downloads"
   # Only the upstream tarball is used: a Debian part missing from the mirror does not matter.
   if ! ls "$downloads"/*.orig.tar.* >/dev/null 2>&1; then
-    (cd "$downloads" && AptRun apt-get source --download-only "$package") || true
+    (cd "$downloads" && AptRun apt-get source --download-only "$package" >apt.log 2>&1) || true
   fi
   if ! ls "$downloads"/*.orig.tar.* >/dev/null 2>&1; then
+    cat "$downloads/apt.log" >&2
     echo "web-deps: no source of $package on $MIRROR" >&2
     exit 1
   fi
