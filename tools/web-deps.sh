@@ -103,8 +103,13 @@ CMakeLibrary() {
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$COMMON_CFLAGS" -DCMAKE_INSTALL_PREFIX="$PREFIX" \
     -DCMAKE_FIND_ROOT_PATH="$(RootPath)" -DBUILD_SHARED_LIBS=OFF "$@" >build.log 2>&1 ||
     { tail -n 40 build.log; exit 1; })
-  (cd "$SRC" && $NICE cmake --build build -j"$JOBS" >>build.log 2>&1 && cmake --install build >>build.log 2>&1 ||
-    { tail -n 40 build.log; exit 1; })
+  # With BUILD_TARGETS, those targets one after the other (libarchive's two both write libarchive.a).
+  local target
+  for target in ${BUILD_TARGETS:-all}; do
+    (cd "$SRC" && $NICE cmake --build build -j"$JOBS" --target "$target" >>build.log 2>&1 ||
+      { tail -n 40 build.log; exit 1; })
+  done
+  (cd "$SRC" && cmake --install build >>build.log 2>&1 || { tail -n 40 build.log; exit 1; })
   if [ -n "${PC_FILE:-}" ]; then WritePc $PC_FILE; fi
   Finish
 }
@@ -215,7 +220,7 @@ PIXMAN_PREFIX="${PREFIXES[-1]}"
 Cairo
 
 # Archives: zip and lzh need nothing beyond zlib; every other filter and format library is off.
-CMakeLibrary libarchive libarchive -DENABLE_OPENSSL=OFF -DENABLE_MBEDTLS=OFF -DENABLE_NETTLE=OFF \
+BUILD_TARGETS="archive_static archive" CMakeLibrary libarchive libarchive -DENABLE_OPENSSL=OFF -DENABLE_MBEDTLS=OFF -DENABLE_NETTLE=OFF \
   -DENABLE_LIBB2=OFF -DENABLE_LZ4=OFF -DENABLE_LZO=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF -DENABLE_BZip2=OFF \
   -DENABLE_LIBXML2=OFF -DENABLE_EXPAT=OFF -DENABLE_PCREPOSIX=OFF -DENABLE_LIBGCC=OFF -DENABLE_CNG=OFF \
   -DENABLE_TAR=OFF -DENABLE_CPIO=OFF -DENABLE_CAT=OFF -DENABLE_XATTR=OFF -DENABLE_ACL=OFF -DENABLE_ICONV=OFF \
