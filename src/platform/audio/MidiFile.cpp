@@ -146,9 +146,6 @@ bool MetaLengthRefused(uint32_t type, uint32_t length)
     }
 }
 
-// Walks one track's events, noting tempo changes (tick -> microseconds per quarter note), the
-// tick of its last event, and anything the synthesiser's own reader would refuse. With a writer,
-// also copies the events in the standard form that reader takes.
 // What one channel event tells of the instruments played: a program change, or a note sounded
 // (with the channel's program so far, or as a drum on the percussion channel).
 struct TInstrumentWatch {
@@ -171,6 +168,10 @@ struct TInstrumentWatch {
     }
 };
 
+// Walks one track's events, noting tempo changes (tick -> microseconds per quarter note), the
+// tick of its last event, and anything the synthesiser's own reader would refuse. With a writer,
+// also copies the events in the standard form that reader takes; with a watch, tells it every
+// channel event.
 TTrackScan ScanTrack(TByteReader r, std::map<uint64_t, uint32_t>& tempos, bool& synthRefuses, TTrackWriter* out,
                      bool timeCode, TInstrumentWatch* instruments = nullptr)
 {
