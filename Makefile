@@ -75,7 +75,8 @@ web:
 	  nice -n 19 emcmake cmake -S . -B $(WEB_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_FIND_ROOT_PATH="$$prefixes" >/dev/null && \
 	  nice -n 19 cmake --build $(WEB_DIR) -j$(JOBS) --target rk_web_page
 
-# The page in headless Chromium: it plays the demo, saves, and plays an archive (tests/web/).
+# The page in headless Chromium (tests/web/): the demo, its music, saves, stories opened or named
+# in the address, a metafile.
 test-web: web
 	bash tests/web/run.sh $(WEB_DIR)
 
