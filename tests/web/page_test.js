@@ -1,8 +1,8 @@
 'use strict';
 // The web page in headless Chromium: the demo is drawn and played by clicks and keys, the music
 // sounds, a choice jumps, a save survives a reload, an archive given by ?story= plays, an archive
-// or a folder opened from the page plays (its slots where export and import find them), and a
-// metafile's curves are drawn.
+// or a folder opened from the page or an archive dropped on it plays (an archive's slots where
+// export and import find them), and a metafile's curves are drawn.
 // Usage: node page_test.js SITE_FOLDER DEMO_FOLDER
 const puppeteer = require('puppeteer-core');
 const childProcess = require('child_process');
@@ -223,6 +223,19 @@ async function OpensAFolder(w, stories) {
     Fail('folder: plays ' + (await w.Page.evaluate(() => Playing)));
 }
 
+// An archive dropped on the page plays as one opened.
+async function PlaysADroppedArchive(w, stories) {
+  const bytes = fs.readFileSync(path.join(stories, 'metafile.zip')).toString('base64');
+  await Promise.all([w.Page.waitForNavigation(), w.Page.evaluate(data => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([Uint8Array.from(atob(data), c => c.charCodeAt(0))], 'dropped.zip'));
+    document.body.dispatchEvent(new DragEvent('drop', {dataTransfer: transfer, bubbles: true, cancelable: true}));
+  }, bytes)]);
+  await w.WaitFor('dropped', s => Window.Whites(s, Line1) > 0);
+  if ((await w.Page.evaluate(() => Playing)) !== '/persist/stories/dropped.zip')
+    Fail('dropped: plays ' + (await w.Page.evaluate(() => Playing)));
+}
+
 // A story whose picture is a Windows metafile of one ellipse: cairo draws its curves through
 // callbacks that must have the signature they are called with, or WebAssembly traps.
 function MetafileStory(folder) {
@@ -302,7 +315,8 @@ async function Main() {
                                 ['an opened archive plays and keeps its slots',
                                  () => OpensAnArchiveAndKeepsItsSlots(w, stories)],
                                 ['a metafile is drawn', () => DrawsAMetafile(w, base)],
-                                ['an opened folder plays', () => OpensAFolder(w, stories)]]) {
+                                ['an opened folder plays', () => OpensAFolder(w, stories)],
+                                ['a dropped archive plays', () => PlaysADroppedArchive(w, stories)]]) {
       const began = Date.now();
       await test();
       if (errors.length)
