@@ -20,6 +20,11 @@ var Module = {
   setStatus: text => SetStatus(text),
   preRun: [MountPersist],
   onRuntimeInitialized: () => Start().catch(e => SetStatus('Cannot start: ' + e)),
+  // The story ended it, or the player stopped: the window is gone, and the page says so.
+  onExit: () => {
+    SetStatus('The story has ended.');
+    Save();
+  },
 };
 
 // The player's environment, and the stored folders read back before it starts.

@@ -2,7 +2,7 @@
 // The web page in headless Chromium: the demo is drawn and played by clicks and keys, the music
 // sounds, a choice jumps, a save survives a reload, an archive given by ?story= plays, an archive
 // or a folder opened from the page or an archive dropped on it plays (an archive's slots where
-// export and import find them), and a metafile's curves are drawn.
+// export and import find them), a metafile's curves are drawn, and the end of a story is told.
 // Usage: node page_test.js SITE_FOLDER DEMO_FOLDER
 const puppeteer = require('puppeteer-core');
 const childProcess = require('child_process');
@@ -236,6 +236,15 @@ async function PlaysADroppedArchive(w, stories) {
     Fail('dropped: plays ' + (await w.Page.evaluate(() => Playing)));
 }
 
+// A story that ends: the window goes, and the page says so.
+async function SaysWhenTheStoryEnds(w, base) {
+  await w.Page.goto(base + '/index.html?story=stories/end.zip');
+  await w.WaitFor('end', s => Window.Whites(s, Line1) > 0);
+  await w.Click(60, 115);
+  await w.Page.waitForFunction(() => document.getElementById('status').textContent.includes('ended'),
+                               {timeout: Limit}).catch(() => Fail('end: the page does not say the story ended'));
+}
+
 // A story whose picture is a Windows metafile of one ellipse: cairo draws its curves through
 // callbacks that must have the signature they are called with, or WebAssembly traps.
 function MetafileStory(folder) {
@@ -290,6 +299,10 @@ async function Main() {
   const metafile = path.join(stories, 'metafile');
   MetafileStory(metafile);
   childProcess.execFileSync('python3', ['-m', 'zipfile', '-c', path.join(stories, 'metafile.zip'), 'dat'], {cwd: metafile});
+  const end = path.join(stories, 'end');
+  fs.mkdirSync(path.join(end, 'dat'), {recursive: true});
+  fs.writeFileSync(path.join(end, 'dat', '1.txt'), 'the end\r\n#End\r\n');
+  childProcess.execFileSync('python3', ['-m', 'zipfile', '-c', path.join(stories, 'end.zip'), 'dat'], {cwd: end});
   const server = await Serve(stories);
   const base = 'http://127.0.0.1:' + server.address().port;
   const browser = await puppeteer.launch({
@@ -316,7 +329,8 @@ async function Main() {
                                  () => OpensAnArchiveAndKeepsItsSlots(w, stories)],
                                 ['a metafile is drawn', () => DrawsAMetafile(w, base)],
                                 ['an opened folder plays', () => OpensAFolder(w, stories)],
-                                ['a dropped archive plays', () => PlaysADroppedArchive(w, stories)]]) {
+                                ['a dropped archive plays', () => PlaysADroppedArchive(w, stories)],
+                                ['the page says when a story ends', () => SaysWhenTheStoryEnds(w, base)]]) {
       const began = Date.now();
       await test();
       if (errors.length)
