@@ -8,6 +8,7 @@ const Current = Persist + '/current';     // the path of the story the page play
 const DataHome = Persist + '/data';       // an archive's saves (XDG_DATA_HOME)
 const Canvas = document.getElementById('canvas');
 let Playing = '';
+let LastComplaint = '';  // what the player last wrote to its standard error
 
 function SetStatus(text) {
   document.getElementById('status').textContent = text;
@@ -16,13 +17,16 @@ function SetStatus(text) {
 var Module = {
   canvas: Canvas,
   print: text => console.log(text),
-  printErr: text => console.warn(text),
+  printErr: text => {
+    console.warn(text);
+    LastComplaint = text;
+  },
   setStatus: text => SetStatus(text),
   preRun: [MountPersist],
   onRuntimeInitialized: () => Start().catch(e => SetStatus('Cannot start: ' + e)),
   // The story ended it, or the player stopped: the window is gone, and the page says so.
-  onExit: () => {
-    SetStatus('The story has ended.');
+  onExit: status => {
+    SetStatus(status === 0 ? 'The story has ended.' : LastComplaint || 'The story cannot be played.');
     Save();
   },
 };

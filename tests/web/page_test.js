@@ -243,6 +243,10 @@ async function SaysWhenTheStoryEnds(w, base) {
   await w.Click(60, 115);
   await w.Page.waitForFunction(() => document.getElementById('status').textContent.includes('ended'),
                                {timeout: Limit}).catch(() => Fail('end: the page does not say the story ended'));
+  // No story at all: the player's reason is shown.
+  await w.Page.goto(base + '/index.html?story=stories/nothing.zip');
+  await w.Page.waitForFunction(() => document.getElementById('status').textContent.includes('zv_rk:'),
+                               {timeout: Limit}).catch(() => Fail('no story: the page does not say why'));
 }
 
 // A story whose picture is a Windows metafile of one ellipse: cairo draws its curves through
@@ -299,6 +303,7 @@ async function Main() {
   const metafile = path.join(stories, 'metafile');
   MetafileStory(metafile);
   childProcess.execFileSync('python3', ['-m', 'zipfile', '-c', path.join(stories, 'metafile.zip'), 'dat'], {cwd: metafile});
+  fs.writeFileSync(path.join(stories, 'nothing.zip'), 'no archive at all');
   const end = path.join(stories, 'end');
   fs.mkdirSync(path.join(end, 'dat'), {recursive: true});
   fs.writeFileSync(path.join(end, 'dat', '1.txt'), 'the end\r\n#End\r\n');
@@ -330,7 +335,7 @@ async function Main() {
                                 ['a metafile is drawn', () => DrawsAMetafile(w, base)],
                                 ['an opened folder plays', () => OpensAFolder(w, stories)],
                                 ['a dropped archive plays', () => PlaysADroppedArchive(w, stories)],
-                                ['the page says when a story ends', () => SaysWhenTheStoryEnds(w, base)]]) {
+                                ['the page says when and why a story ends', () => SaysWhenTheStoryEnds(w, base)]]) {
       const began = Date.now();
       await test();
       if (errors.length)
