@@ -4,7 +4,8 @@
 # The sources come through a private apt configuration under the cache (its own sources.list with
 # deb-src, its own lists and archives): the system's apt set-up is neither read nor changed. Each
 # library is installed into its own prefix, $CACHE/<name>-<version>-<hash of its flags>, so a second
-# run finds them all and does nothing. The prefixes, in link order, are written to $CACHE/prefixes.
+# run finds them all and does nothing. The prefixes, in link order, are the one line this script
+# writes to its standard output (for CMAKE_FIND_ROOT_PATH).
 #
 # Builds run under nice with at most $JOBS jobs: the machine is shared.
 set -euo pipefail
@@ -15,7 +16,8 @@ JOBS="${JOBS:-2}"
 SUITE="${WEB_DEPS_SUITE:-bookworm}"
 MIRROR="${WEB_DEPS_MIRROR:-http://deb.debian.org/debian}"
 export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"
-# The browser has no threads without cross-origin isolation, which a plain static host lacks.
+# No -pthread: the browser has no threads without cross-origin isolation, which a plain static
+# host does not give.
 COMMON_CFLAGS="-O2"
 NICE="nice -n 19"
 
