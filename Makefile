@@ -7,7 +7,10 @@ PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 SOAK_SECONDS ?= 600
 
-.PHONY: run test deps configure player build package install install-files test-sanitize check-format bench fuzz soak clean
+WEB_DIR ?= build-web
+
+.PHONY: run test deps configure player build package install install-files test-sanitize check-format bench fuzz soak clean \
+  web test-web
 
 # Only the player, not the tests and benchmarks: the demo shows in a third of the time.
 run: player
@@ -76,5 +79,19 @@ fuzz: deps
 soak: build
 	$(BUILD_DIR)/soak/zv_rk_soak examples/demo $(SOAK_SECONDS)
 
+# The web page in $(WEB_DIR)/site/: the libraries built once from Debian's sources
+# (tools/web-deps.sh, cached under XDG_CACHE_HOME), then the player by emcc.
+web:
+	@bash tools/install-deps.sh web
+	@prefixes="$$(bash tools/web-deps.sh)" && \
+	  export NODE_PATH=/usr/share/nodejs && \
+	  nice -n 19 emcmake cmake -S . -B $(WEB_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_FIND_ROOT_PATH="$$prefixes" >/dev/null && \
+	  nice -n 19 cmake --build $(WEB_DIR) -j$(JOBS) --target rk_web_page
+
+# The page in headless Chromium (tests/web/): the demo, its music, saves, stories opened or named
+# in the address, a metafile.
+test-web: web
+	bash tests/web/run.sh $(WEB_DIR)
+
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR) $(WEB_DIR)

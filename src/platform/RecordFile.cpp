@@ -73,8 +73,14 @@ void CheckWritable(const std::string& path)
 uint64_t RandomBits()
 {
     uint64_t bits = 0;
+#ifdef __EMSCRIPTEN__
+    // The web page's C library declares getrandom but has only getentropy.
+    if (::getentropy(&bits, sizeof bits) == 0)
+        return bits;
+#else
     if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits))
         return bits;
+#endif
     static uint64_t count = 0;
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);

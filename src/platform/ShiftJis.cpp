@@ -1,10 +1,14 @@
 #include "platform/ShiftJis.h"
 
+#include "platform/Cp932.h"
+
+#ifndef RK_CP932_TABLE
 #include <iconv.h>
 
 #include <cerrno>
 #include <mutex>
 #include <stdexcept>
+#endif
 
 namespace Sjis {
 
@@ -58,6 +62,22 @@ bool SameTextAscii(const std::string& a, const std::string& b)
     return true;
 }
 
+#ifdef RK_CP932_TABLE
+
+namespace {
+
+// The page has no CP932 converter in its C library: the player's own table stands in for it.
+bool Decode(const std::string& in, std::string& out, const std::string& bad) { return Cp932::DecodeText(in, out, bad); }
+
+bool Encode(const std::string& in, std::string& out, const std::string& bad, std::vector<std::string>* refused)
+{
+    return Cp932::EncodeText(in, out, bad, refused);
+}
+
+}  // namespace
+
+#else
+
 namespace {
 
 // One converter per direction, opened on first use. The program is single-threaded, but the
@@ -96,7 +116,7 @@ public:
             // EILSEQ or EINVAL: an invalid or incomplete sequence at src.
             clean = false;
             out += bad;
-            size_t n = skip != 0 ? skip : Utf8Length(src, left);
+            size_t n = skip != 0 ? skip : Cp932::Utf8Length(src, left);
             n = n > left ? left : n;
             if (refused)
                 refused->emplace_back(src, n);
@@ -108,20 +128,6 @@ public:
     }
 
 private:
-    // Bytes of the UTF-8 character at `p` that iconv refused: the whole character when it is
-    // well formed (it has no Shift-JIS form), else the one bad byte.
-    static size_t Utf8Length(const char* p, size_t left)
-    {
-        unsigned char b = static_cast<unsigned char>(p[0]);
-        size_t n = (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3 : (b >= 0xF0 && b <= 0xF4) ? 4 : 1;
-        if (n > left)
-            return 1;
-        for (size_t i = 1; i < n; ++i)
-            if ((static_cast<unsigned char>(p[i]) & 0xC0) != 0x80)
-                return 1;
-        return n;
-    }
-
     iconv_t Handle;
     std::mutex Guard;
 };
@@ -138,28 +144,40 @@ Converter& FromUtf8Converter()
     return fromUtf8;
 }
 
+bool Decode(const std::string& in, std::string& out, const std::string& bad)
+{
+    return ToUtf8Converter().Run(in, out, bad, 1);
+}
+
+bool Encode(const std::string& in, std::string& out, const std::string& bad, std::vector<std::string>* refused)
+{
+    return FromUtf8Converter().Run(in, out, bad, 0, refused);
+}
+
 }  // namespace
+
+#endif
 
 std::string ToUtf8(const std::string& sjis)
 {
     std::string utf8;
-    ToUtf8Converter().Run(sjis, utf8, "\xEF\xBF\xBD", 1);
+    Decode(sjis, utf8, "\xEF\xBF\xBD");
     return utf8;
 }
 
-bool ToUtf8Exact(const std::string& sjis, std::string& utf8) { return ToUtf8Converter().Run(sjis, utf8, "", 1); }
+bool ToUtf8Exact(const std::string& sjis, std::string& utf8) { return Decode(sjis, utf8, ""); }
 
 std::string FromUtf8(const std::string& utf8)
 {
     std::string sjis;
-    FromUtf8Converter().Run(utf8, sjis, "?", 0);
+    Encode(utf8, sjis, "?", nullptr);
     return sjis;
 }
 
 std::string FromUtf8(const std::string& utf8, const std::string& mark, std::vector<std::string>& refused)
 {
     std::string sjis;
-    FromUtf8Converter().Run(utf8, sjis, mark, 0, &refused);
+    Encode(utf8, sjis, mark, &refused);
     return sjis;
 }
 

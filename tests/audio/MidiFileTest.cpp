@@ -84,4 +84,25 @@ TEST(MidiFile, DamagedOrForeignFilesGiveNoLength)
     EXPECT_FALSE(MidiEventsLengthMs(MidiFile(0, 96, {hugeDelta})).has_value());
 }
 
+TEST(MidiFile, InstrumentsAreTheProgramsThatSoundAndTheDrumsStruck)
+{
+    TTrack t;
+    t.Event(0, {0xC1, 24});            // channel 2 takes program 24 ...
+    t.Event(0, {0x91, 60, 100});       // ... and plays it
+    t.Event(0, {64, 90});              // running status: same channel, still program 24
+    t.Event(0, {0x92, 60, 100});       // channel 3 plays before any program change: program 0
+    t.Event(0, {0x99, 35, 100});       // the percussion channel: drum 35
+    t.Event(0, {0xFF, 0x01, 1, 'x'});  // meta text between
+    t.Event(0, {38, 0});               // running status across it; velocity 0 sounds nothing
+    t.Event(0, {0x99, 42, 1});
+    t.Event(0, {0xC9, 7});       // a program change on the percussion channel is no program
+    t.Event(0, {0xB3, 7, 100});  // controller: two data bytes, no instrument
+    t.End(0);
+    std::optional<TMidiInstruments> used = MidiInstruments(MidiFile(0, 96, {t}));
+    ASSERT_TRUE(used);
+    EXPECT_EQ(used->Programs, (std::set<uint32_t>{0, 24}));
+    EXPECT_EQ(used->Drums, (std::set<uint32_t>{35, 42}));
+    EXPECT_FALSE(MidiInstruments("MThd"));
+}
+
 }  // namespace

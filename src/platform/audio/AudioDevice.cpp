@@ -1,6 +1,7 @@
 #include "platform/audio/AudioDevice.h"
 
 #include "platform/audio/MciDevice.h"
+#include "platform/audio/MidiFile.h"
 #include "platform/audio/PlaySound.h"
 
 #include <SDL.h>
@@ -11,6 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 namespace Audio {
 namespace {
@@ -91,6 +96,38 @@ std::string FindSoundFont(const char* envValue)
     return "";
 }
 
+#ifdef __EMSCRIPTEN__
+// The page's instruments (freepats, for the mixer's own Timidity) are fetched as the music needs
+// them rather than all before the first picture: the page writes the Timidity configuration and
+// the patches asked for ("t<program> d<drum> ...") under /instruments, and says whether it could.
+// The player waits meanwhile, as it waits for a soundfont to load.
+EM_ASYNC_JS(int, FetchInstruments, (const char* wanted),
+            { return await Module.fetchInstruments(UTF8ToString(wanted)); });
+
+bool EnsureSoundFont()
+{
+    if (SoundFontChecked)
+        return SoundFontFound;
+    SoundFontChecked = true;
+    SoundFontFound = FetchInstruments("") != 0 && Mix_SetTimidityCfg("/instruments/timidity.cfg") != 0;
+    if (!SoundFontFound)
+        std::fprintf(stderr, "zv_rk: music is silent: the page's instruments cannot be fetched\n");
+    return SoundFontFound;
+}
+
+bool FetchInstrumentsFor(const std::string& midi)
+{
+    std::optional<TMidiInstruments> used = MidiInstruments(midi);
+    if (!used)
+        return false;
+    std::string wanted;
+    for (uint32_t program : used->Programs)
+        wanted += "t" + std::to_string(program) + " ";
+    for (uint32_t drum : used->Drums)
+        wanted += "d" + std::to_string(drum) + " ";
+    return FetchInstruments(wanted.c_str()) != 0;
+}
+#else
 bool EnsureSoundFont()
 {
     if (SoundFontChecked)
@@ -110,6 +147,7 @@ bool EnsureSoundFont()
     SoundFontFound = true;
     return true;
 }
+#endif
 
 void SetMuted(bool muted) { MutedFlag = muted; }
 

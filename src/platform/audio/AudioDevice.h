@@ -28,6 +28,11 @@ std::string FindSoundFont(const char* envValue);
 // the fix) when there is none, and MIDI music then stays silent.
 bool EnsureSoundFont();
 
+#ifdef __EMSCRIPTEN__
+// The web page: fetches the instruments the MIDI file `midi` plays; false when they cannot be had.
+bool FetchInstrumentsFor(const std::string& midi);
+#endif
+
 // Stops music and sound effect, frees them and closes the device and the audio subsystem, so
 // the program ends with no stuck device and a fully written output. Safe to call at any time,
 // also when nothing was ever opened; the next sound opens the device again.

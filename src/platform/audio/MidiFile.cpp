@@ -146,11 +146,34 @@ bool MetaLengthRefused(uint32_t type, uint32_t length)
     }
 }
 
+// What one channel event tells of the instruments played: a program change, or a note sounded
+// (with the channel's program so far, or as a drum on the percussion channel).
+struct TInstrumentWatch {
+    TMidiInstruments Used;
+    std::set<uint32_t> ChannelsWithProgram;
+
+    void Event(uint32_t status, uint32_t first, uint32_t second)
+    {
+        constexpr uint32_t Percussion = 9;
+        uint32_t kind = status & 0xF0, channel = status & 0x0F;
+        if (kind == 0xC0 && channel != Percussion) {
+            Used.Programs.insert(first & 0x7F);
+            ChannelsWithProgram.insert(channel);
+        } else if (kind == 0x90 && second != 0) {
+            if (channel == Percussion)
+                Used.Drums.insert(first & 0x7F);
+            else if (!ChannelsWithProgram.count(channel))
+                Used.Programs.insert(0);
+        }
+    }
+};
+
 // Walks one track's events, noting tempo changes (tick -> microseconds per quarter note), the
 // tick of its last event, and anything the synthesiser's own reader would refuse. With a writer,
-// also copies the events in the standard form that reader takes.
+// also copies the events in the standard form that reader takes; with a watch, tells it every
+// channel event.
 TTrackScan ScanTrack(TByteReader r, std::map<uint64_t, uint32_t>& tempos, bool& synthRefuses, TTrackWriter* out,
-                     bool timeCode)
+                     bool timeCode, TInstrumentWatch* instruments = nullptr)
 {
     TTrackScan scan;
     uint64_t tick = 0;
@@ -191,9 +214,10 @@ TTrackScan ScanTrack(TByteReader r, std::map<uint64_t, uint32_t>& tempos, bool& 
                 scan.Ok = false;
                 return scan;
             }
+            uint32_t first = status;
             if (status & 0x80) {
                 running = status;
-                r.Byte();
+                first = r.Byte();
             } else if (!running) {
                 scan.Ok = false;  // data with no status to run on
                 return scan;
@@ -203,8 +227,9 @@ TTrackScan ScanTrack(TByteReader r, std::map<uint64_t, uint32_t>& tempos, bool& 
                 synthRefuses |= afterMetaOrSysEx;
             }
             uint32_t kind = running & 0xF0;
-            if (kind != 0xC0 && kind != 0xD0)
-                r.Byte();
+            uint32_t second = kind != 0xC0 && kind != 0xD0 ? r.Byte() : 0;
+            if (instruments && !r.Failed())
+                instruments->Event(running, first, second);
             size_t data = status & 0x80 ? at + 1 : at;
             if (out && !r.Failed())
                 out->Event(tick, std::string(1, static_cast<char>(running)) + r.Slice(data, r.Position() - data));
@@ -239,7 +264,7 @@ struct TMidiRead {
 
 // The one reader of MIDI files: their length, whether the synthesiser would refuse them, and
 // (with `write`) the same music as a standard file it takes.
-std::optional<TMidiRead> ReadMidi(const std::string& bytes, bool write)
+std::optional<TMidiRead> ReadMidi(const std::string& bytes, bool write, TInstrumentWatch* instruments = nullptr)
 {
     TByteReader header(bytes, 0, bytes.size());
     if (bytes.compare(0, 4, "MThd") != 0)
@@ -287,7 +312,7 @@ std::optional<TMidiRead> ReadMidi(const std::string& bytes, bool write)
         }
         ++tracksRead;
         TTrackScan scan = ScanTrack(TByteReader(bytes, body, bodyEnd), tempos, read.SynthRefuses,
-                                    write ? &writer : nullptr, timing->TimeCode);
+                                    write ? &writer : nullptr, timing->TimeCode, instruments);
         if (!scan.Ok)
             return std::nullopt;
         endTick = std::max(endTick, scan.EndTick);
@@ -349,4 +374,12 @@ std::optional<std::string> MidiFromRiff(const std::string& bytes)
         at = body + size + (size & 1);
     }
     return std::nullopt;
+}
+
+std::optional<TMidiInstruments> MidiInstruments(const std::string& bytes)
+{
+    TInstrumentWatch watch;
+    if (!ReadMidi(bytes, false, &watch))
+        return std::nullopt;
+    return watch.Used;
 }

@@ -3,7 +3,9 @@
 // so the music device takes the end of the piece from the file itself, as a sequencer does.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 
 // Milliseconds from the start to the last event of the longest track (its end-of-track mark),
@@ -23,3 +25,13 @@ std::optional<std::string> MidiForSynthesiser(const std::string& bytes);
 // The Standard MIDI File inside a RIFF MIDI file ("RIFF" ... "RMID", the MIDI file in its "data"
 // chunk), as Windows' sequencer plays it. Nothing when the bytes are no RIFF MIDI file.
 std::optional<std::string> MidiFromRiff(const std::string& bytes);
+
+// The instruments a MIDI file plays: the General MIDI programs (0-127) of the melodic channels
+// that sound a note (program 0 where a channel plays before any program change), and the notes
+// of the percussion channel (10), each a drum of its own. Nothing when the bytes are not a
+// readable MIDI file.
+struct TMidiInstruments {
+    std::set<uint32_t> Programs;
+    std::set<uint32_t> Drums;
+};
+std::optional<TMidiInstruments> MidiInstruments(const std::string& bytes);

@@ -106,11 +106,21 @@ uint32_t TSdlMusic::Load(const std::string& nativePath)
     }
     if (midi && !EnsureSoundFont())
         return MciError::CannotLoadDriver;
+#ifdef __EMSCRIPTEN__
+    if (midi && !FetchInstrumentsFor(standard ? *standard : bytes))
+        return MciError::CannotLoadDriver;
+#endif
     if (!EnsureAudioOpen())
         return MciError::CannotLoadDriver;
     FromMemory = standard ? std::move(*standard) : std::move(bytes);
     Loading = true;
+#ifdef __EMSCRIPTEN__
+    // A web page has no threads without headers a plain static host does not send; the page's
+    // synthesiser loads its patches before this, so the load itself is quick.
+    LoadInBackground(midi ? MUS_MID : MusicTypeOf(nativePath));
+#else
     Loader = std::thread(&TSdlMusic::LoadInBackground, this, midi ? MUS_MID : MusicTypeOf(nativePath));
+#endif
     return MciError::None;
 }
 

@@ -57,6 +57,14 @@ struct TSdlImage {
 // SDL2_image brings libtiff, libwebp and their kin, six libraries that only bitmaps and icons
 // need: it is opened when the first one is shown rather than at every start. Raises
 // EMissingLibrary while it cannot be opened; asks again at the next picture.
+#ifdef RK_SDL_IMAGE_LINKED
+// The web page is one module with SDL2_image linked in: there is nothing to open.
+const TSdlImage& SdlImage()
+{
+    static const TSdlImage image{IMG_LoadBMP_RW, IMG_LoadPNG_RW, IMG_LoadICO_RW};
+    return image;
+}
+#else
 const TSdlImage& SdlImage()
 {
     static TSharedLibrary library(RK_SDL_IMAGE_SONAME, "bitmaps and icons", "libsdl2-image-2.0-0");
@@ -67,6 +75,7 @@ const TSdlImage& SdlImage()
     };
     return image;
 }
+#endif
 
 // Decodes with the given SDL_image loader and converts to ARGB8888; empty when it fails.
 TSurface Decode(const std::string& file, TLoader loader)

@@ -1,0 +1,373 @@
+'use strict';
+// The page around the player: which story it plays, where the stories and their saves are kept
+// (the browser's IndexedDB, through emscripten's IDBFS), and how the window is scaled.
+
+const Persist = '/persist';               // kept in IndexedDB between visits
+const Stories = Persist + '/stories';     // stories opened here, a folder's saves beside it
+const Current = Persist + '/current';     // the path of the story the page plays
+const DataHome = Persist + '/data';       // an archive's saves (XDG_DATA_HOME)
+const Canvas = document.getElementById('canvas');
+let Playing = '';
+let LastComplaint = '';  // what the player last wrote to its standard error
+
+function SetStatus(text) {
+  document.getElementById('status').textContent = text;
+}
+
+var Module = {
+  canvas: Canvas,
+  print: text => console.log(text),
+  printErr: text => {
+    console.warn(text);
+    LastComplaint = text;
+  },
+  setStatus: text => SetStatus(text),
+  preRun: [MountPersist],
+  onRuntimeInitialized: () => Start().catch(e => SetStatus('Cannot start: ' + e)),
+  // The story ended it, or the player stopped: the window is gone, and the page says so.
+  onExit: status => {
+    SetStatus(status === 0 ? 'The story has ended.' : LastComplaint || 'The story cannot be played.');
+    Save();
+  },
+};
+
+// The player's environment, and the stored folders read back before it starts.
+function MountPersist() {
+  ENV.SDL_VIDEODRIVER = 'emscripten';
+  ENV.HOME = '/home/web';
+  ENV.XDG_CONFIG_HOME = '/home/web/.config';
+  ENV.XDG_STATE_HOME = '/home/web/.local/state';
+  ENV.XDG_DATA_HOME = DataHome;
+  FS.mkdirTree('/home/web');
+  FS.mkdir(Persist);
+  FS.mount(IDBFS, {}, Persist);
+  addRunDependency('persist');
+  FS.syncfs(true, error => {
+    if (error)
+      console.warn('stored stories and saves cannot be read', error);
+    removeRunDependency('persist');
+  });
+}
+
+function Exists(path) {
+  return FS.analyzePath(path).exists;
+}
+
+function CopyTree(from, to) {
+  FS.mkdirTree(to);
+  for (const name of FS.readdir(from)) {
+    if (name === '.' || name === '..')
+      continue;
+    const source = from + '/' + name, target = to + '/' + name;
+    if (FS.isDir(FS.stat(source).mode))
+      CopyTree(source, target);
+    else if (!Exists(target))
+      FS.writeFile(target, FS.readFile(source));
+  }
+}
+
+// The bundled demo, copied where its saves can be kept (apart from the stories opened, one of
+// which may have the same name).
+function Demo() {
+  CopyTree('/demo', Persist + '/demo');
+  return Persist + '/demo';
+}
+
+// One name of a path: nothing that climbs out of the folder it is written in.
+function SafeName(name) {
+  const safe = String(name).replace(/[\/\\\0]/g, '_');
+  return safe === '' || safe === '.' || safe === '..' ? '_' : safe;
+}
+
+// The most a story may bring into the page, which holds it in memory: larger ones are refused
+// before they are read.
+const StoryLimit = 512 * 1024 * 1024;
+
+function TooLarge(bytes) {
+  return bytes > StoryLimit ? 'The story is larger than ' + StoryLimit / 1024 / 1024 + ' MB.' : '';
+}
+
+// The body of `response`, read no further than the limit.
+async function ReadBounded(response) {
+  const reader = response.body.getReader();
+  const parts = [];
+  let size = 0;
+  for (;;) {
+    const {done, value} = await reader.read();
+    if (done)
+      break;
+    size += value.length;
+    if (TooLarge(size)) {
+      reader.cancel();
+      throw new Error(TooLarge(size));
+    }
+    parts.push(value);
+  }
+  const bytes = new Uint8Array(size);
+  let at = 0;
+  for (const part of parts) {
+    bytes.set(part, at);
+    at += part.length;
+  }
+  return bytes;
+}
+
+// An archive given by ?story=, fetched from the site.
+async function FetchStory(address) {
+  const url = new URL(address, location.href);
+  if (url.origin !== location.origin)
+    throw new Error('a story comes from this site only');
+  const response = await fetch(url);
+  if (!response.ok)
+    throw new Error(url + ': ' + response.status);
+  const path = Stories + '/' + SafeName(decodeURIComponent(url.pathname.split('/').pop()));
+  const bytes = await ReadBounded(response);
+  FS.mkdirTree(Stories);
+  FS.writeFile(path, bytes);
+  return path;
+}
+
+async function Start() {
+  const address = new URLSearchParams(location.search).get('story');
+  let story = '';
+  try {
+    if (address)
+      story = await FetchStory(address);
+    else if (Exists(Current) && Exists(FS.readFile(Current, {encoding: 'utf8'})))
+      story = FS.readFile(Current, {encoding: 'utf8'});
+  } catch (e) {
+    SetStatus(String(e));
+    story = '';
+  }
+  if (!story)
+    story = Demo();
+  else
+    SetStatus('');
+  Playing = story;
+  setInterval(Save, 2000);
+  addEventListener('pagehide', () => Save());
+  requestAnimationFrame(Fit);
+  callMain([story]);
+}
+
+// The instruments, fetched as music needs them (the player asks, "t<program> d<drum> ...", and
+// waits): program and drum to patch file, from the Timidity configuration.
+let Instruments = null;
+
+async function Fetched(address) {
+  const response = await fetch(address);
+  if (!response.ok)
+    throw new Error(address + ': ' + response.status);
+  return response;
+}
+
+function ReadInstruments(text) {
+  const files = new Map();
+  let kind = 't';
+  for (const line of text.split('\n')) {
+    const words = line.trim().split(/\s+/);
+    if (words[0] === 'bank' || words[0] === 'drumset')
+      kind = words[0] === 'bank' ? 't' : 'd';
+    else if (/^\d+$/.test(words[0]) && words[1] && !words[1].includes('..'))
+      files.set(kind + words[0], words[1]);
+  }
+  return files;
+}
+
+Module.fetchInstruments = async wanted => {
+  try {
+    if (!Instruments) {
+      const text = await (await Fetched('instruments/timidity.cfg')).text();
+      FS.mkdirTree('/instruments');
+      FS.writeFile('/instruments/timidity.cfg', text);
+      Instruments = ReadInstruments(text);
+    }
+    for (const key of wanted.split(' ').filter(Boolean)) {
+      const file = Instruments.get(key);
+      if (!file || Exists('/instruments/' + file))
+        continue;
+      const data = new Uint8Array(await (await Fetched('instruments/' + file)).arrayBuffer());
+      FS.mkdirTree('/instruments/' + file.substring(0, file.lastIndexOf('/')));
+      FS.writeFile('/instruments/' + file, data);
+    }
+    return 1;
+  } catch (e) {
+    console.warn('the instruments cannot be fetched', e);
+    return 0;
+  }
+};
+
+// Writes what changed (saves above all) to IndexedDB, one write at a time; a write asked for
+// while one is under way waits for it and then takes every change made meanwhile.
+let Writing = Promise.resolve();
+let Waiting = null;
+function Save() {
+  if (!Waiting) {
+    Waiting = Writing.then(() => {
+      Waiting = null;
+      return new Promise(done => FS.syncfs(false, error => {
+        if (error)
+          console.warn('saves cannot be stored', error);
+        done();
+      }));
+    });
+    Writing = Waiting;
+  }
+  return Waiting;
+}
+
+// The window scaled by the largest whole step that fits, checked every frame: the player may
+// resize it, the reader the page.
+function Fit() {
+  requestAnimationFrame(Fit);
+  const stage = document.getElementById('stage');
+  const width = Canvas.width, height = Canvas.height;
+  if (!width || !height)
+    return;
+  const step = Math.max(1, Math.floor(Math.min(stage.clientWidth / width, stage.clientHeight / height)));
+  if (Canvas.style.width !== width * step + 'px' || Canvas.style.height !== height * step + 'px') {
+    Canvas.style.width = width * step + 'px';
+    Canvas.style.height = height * step + 'px';
+  }
+}
+
+// Plays `path` from the next start of the page.
+function PlayNext(path) {
+  if (path)
+    FS.writeFile(Current, path);
+  else if (Exists(Current))
+    FS.unlink(Current);
+  Save().then(() => {
+    if (location.search)
+      location.search = '';
+    else
+      location.reload();
+  });
+}
+
+async function OpenArchive(file) {
+  if (TooLarge(file.size)) {
+    SetStatus(TooLarge(file.size));
+    return;
+  }
+  const path = Stories + '/' + SafeName(file.name);
+  FS.mkdirTree(Stories);
+  FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));
+  PlayNext(path);
+}
+
+// Files with their paths inside the folder chosen: [{parts: [...], file}].
+async function OpenFolder(entries) {
+  const size = entries.reduce((sum, entry) => sum + entry.file.size, 0);
+  if (!entries.length || TooLarge(size)) {
+    SetStatus(TooLarge(size));
+    return;
+  }
+  const top = Stories + '/' + SafeName(entries[0].parts[0]);
+  for (const {parts, file} of entries) {
+    const path = Stories + '/' + parts.map(SafeName).join('/');
+    FS.mkdirTree(path.substring(0, path.lastIndexOf('/')));
+    FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));
+  }
+  PlayNext(top);
+}
+
+document.getElementById('open-archive').addEventListener('change', event => {
+  if (event.target.files.length)
+    OpenArchive(event.target.files[0]);
+});
+
+document.getElementById('open-folder').addEventListener('change', event => {
+  OpenFolder(Array.from(event.target.files, file => ({parts: file.webkitRelativePath.split('/'), file})));
+});
+
+// Where the story playing keeps its slots: a folder's own folder, or for an archive the folder
+// the player names after it and the digest of its bytes (64-bit FNV-1a).
+function SlotFolder() {
+  if (FS.isDir(FS.stat(Playing).mode))
+    return Playing;
+  let hash = 0xcbf29ce484222325n;
+  for (const byte of FS.readFile(Playing))
+    hash = ((hash ^ BigInt(byte)) * 0x100000001b3n) & 0xffffffffffffffffn;
+  const name = Playing.substring(Playing.lastIndexOf('/') + 1);
+  return DataHome + '/zv_rk/saves/' + name + '-' + hash.toString(16).padStart(16, '0');
+}
+
+const SlotName = /^save[0-9]+\.dat$/;
+const SlotBytes = 2776;
+
+// Every slot of the story, each downloaded as the file the desktop player keeps.
+document.getElementById('export').addEventListener('click', () => {
+  const folder = SlotFolder();
+  const names = Exists(folder) ? FS.readdir(folder).filter(name => SlotName.test(name)) : [];
+  if (!names.length)
+    SetStatus('No saves to export yet.');
+  for (const name of names) {
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([FS.readFile(folder + '/' + name)]));
+    link.download = name;
+    link.click();
+    setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+  }
+});
+
+// A slot from the desktop (saveN.dat, one record), shown by the data menu when it next opens.
+document.getElementById('import').addEventListener('change', async event => {
+  for (const file of event.target.files) {
+    if (!SlotName.test(file.name) || file.size !== SlotBytes) {
+      SetStatus(file.name + ' is no save slot (saveN.dat of ' + SlotBytes + ' bytes).');
+      continue;
+    }
+    const folder = SlotFolder();
+    FS.mkdirTree(folder);
+    FS.writeFile(folder + '/' + file.name, new Uint8Array(await file.arrayBuffer()));
+    SetStatus(file.name + ' imported.');
+  }
+  event.target.value = '';
+  Save();
+});
+
+document.getElementById('demo').addEventListener('click', () => PlayNext(''));
+
+document.getElementById('fullscreen').addEventListener('click', () => {
+  document.getElementById('stage').requestFullscreen().catch(() => {});
+});
+
+// Sound may start only after the reader's first gesture.
+for (const kind of ['pointerdown', 'keydown'])
+  addEventListener(kind, () => document.getElementById('sound-hint')?.remove(), {once: true});
+
+// Every file under a dropped folder, with its path.
+async function ReadEntry(entry, parts, out) {
+  if (entry.isFile) {
+    out.push({parts: [...parts, entry.name], file: await new Promise((ok, fail) => entry.file(ok, fail))});
+    return;
+  }
+  const reader = entry.createReader();
+  for (;;) {
+    const batch = await new Promise((ok, fail) => reader.readEntries(ok, fail));
+    if (!batch.length)
+      return;
+    for (const child of batch)
+      await ReadEntry(child, [...parts, entry.name], out);
+  }
+}
+
+addEventListener('dragover', event => {
+  event.preventDefault();
+  document.body.classList.add('dragging');
+});
+addEventListener('dragleave', () => document.body.classList.remove('dragging'));
+addEventListener('drop', async event => {
+  event.preventDefault();
+  document.body.classList.remove('dragging');
+  const item = event.dataTransfer.items[0];
+  const entry = item && item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
+  if (entry && entry.isDirectory) {
+    const files = [];
+    await ReadEntry(entry, [], files);
+    OpenFolder(files);
+  } else if (event.dataTransfer.files.length) {
+    OpenArchive(event.dataTransfer.files[0]);
+  }
+});
