@@ -20,6 +20,7 @@ struct TFont {
     TColor Color = Colors::Black;
     int Height = 12;  // pixels
     bool Bold = false;
+    bool operator==(const TFont&) const = default;
 };
 
 class TControl;
