@@ -54,9 +54,9 @@ Unpack() {
   local package="$1" into="$2" downloads="$CACHE/sources/$1"
   mkdir -p "$downloads"
   # Only the upstream tarball is used: a Debian part missing from the mirror does not matter.
-  if ! ls "$downloads"/*.orig.tar.* >/dev/null 2>&1; then
-    (cd "$downloads" && AptRun apt-get source --download-only "$package" >apt.log 2>&1) || true
-  fi
+  # Asked every time: apt checks what an earlier, perhaps interrupted, run left against the
+  # archive's hashes, and fetches only what is missing or wrong.
+  (cd "$downloads" && AptRun apt-get source --download-only "$package" >apt.log 2>&1) || true
   if ! ls "$downloads"/*.orig.tar.* >/dev/null 2>&1; then
     cat "$downloads/apt.log" >&2
     echo "web-deps: no source of $package on $MIRROR" >&2

@@ -6,6 +6,7 @@ const Persist = '/persist';               // kept in IndexedDB between visits
 const Stories = Persist + '/stories';     // stories opened here, a folder's saves beside it
 const Current = Persist + '/current';     // the path of the story the page plays
 const DataHome = Persist + '/data';       // an archive's saves (XDG_DATA_HOME)
+const FetchedStories = '/fetched';        // an archive given by ?story=, in memory only
 const Canvas = document.getElementById('canvas');
 let Playing = '';
 let LastComplaint = '';  // what the player last wrote to its standard error
@@ -43,8 +44,10 @@ function MountPersist() {
   FS.mount(IDBFS, {}, Persist);
   addRunDependency('persist');
   FS.syncfs(true, error => {
-    if (error)
+    if (error) {
       console.warn('stored stories and saves cannot be read', error);
+      SetStatus('Saves cannot be read in this browser: ' + error);
+    }
     removeRunDependency('persist');
   });
 }
@@ -117,17 +120,37 @@ async function FetchStory(address) {
   const url = new URL(address, location.href);
   if (url.origin !== location.origin)
     throw new Error('a story comes from this site only');
-  const response = await fetch(url);
+  // Not followed elsewhere: a redirect could lead off the site.
+  const response = await fetch(url, {redirect: 'error'});
   if (!response.ok)
     throw new Error(url + ': ' + response.status);
-  const path = Stories + '/' + SafeName(decodeURIComponent(url.pathname.split('/').pop()));
+  // Fetched again at every visit, so kept only in memory; its saves are kept all the same.
+  const path = FetchedStories + '/' + SafeName(decodeURIComponent(url.pathname.split('/').pop()));
   const bytes = await ReadBounded(response);
-  FS.mkdirTree(Stories);
+  FS.mkdirTree(FetchedStories);
   FS.writeFile(path, bytes);
   return path;
 }
 
+// Whether this page keeps the stored stories and saves: only one page at a time may, for each
+// writes its whole copy back and would delete or undo what another page saved.
+let Owner = false;
+
+function TakeStore() {
+  if (!navigator.locks)
+    return Promise.resolve(true);
+  return new Promise(granted => navigator.locks.request('zv_rk-store', {ifAvailable: true}, lock => {
+    granted(lock !== null);
+    return lock ? new Promise(() => {}) : null;  // held while the page lives
+  }));
+}
+
 async function Start() {
+  Owner = await TakeStore();
+  if (!Owner) {
+    SetStatus('The player is open in another tab or window of this browser: close it, then reload this page.');
+    return;
+  }
   const address = new URLSearchParams(location.search).get('story');
   let story = '';
   try {
@@ -143,6 +166,7 @@ async function Start() {
     story = Demo();
   else
     SetStatus('');
+  ClearStories(Stories, story);
   Playing = story;
   setInterval(Save, 2000);
   addEventListener('pagehide', () => Save());
@@ -202,12 +226,16 @@ Module.fetchInstruments = async wanted => {
 let Writing = Promise.resolve();
 let Waiting = null;
 function Save() {
+  if (!Owner)
+    return Promise.resolve();
   if (!Waiting) {
     Waiting = Writing.then(() => {
       Waiting = null;
       return new Promise(done => FS.syncfs(false, error => {
-        if (error)
+        if (error) {
           console.warn('saves cannot be stored', error);
+          SetStatus('Saves cannot be stored in this browser: ' + error);
+        }
         done();
       }));
     });
@@ -245,14 +273,38 @@ function PlayNext(path) {
   });
 }
 
+// Takes out of `folder` what stories brought, except the story at `keep`, keeping every slot (a
+// folder's are beside its script): only the story playing stays stored and read at each visit.
+function ClearStories(folder, keep) {
+  if (!Exists(folder))
+    return;
+  for (const name of FS.readdir(folder)) {
+    const path = folder + '/' + name;
+    if (name === '.' || name === '..' || path === keep)
+      continue;
+    if (FS.isDir(FS.stat(path).mode)) {
+      ClearStories(path, keep);
+      if (FS.readdir(path).length === 2)
+        FS.rmdir(path);
+    } else if (!SlotName.test(name)) {
+      FS.unlink(path);
+    }
+  }
+}
+
 async function OpenArchive(file) {
   if (TooLarge(file.size)) {
     SetStatus(TooLarge(file.size));
     return;
   }
   const path = Stories + '/' + SafeName(file.name);
+  const bytes = new Uint8Array(await file.arrayBuffer());
   FS.mkdirTree(Stories);
-  FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));
+  if (Exists(path) && FS.isDir(FS.stat(path).mode)) {
+    SetStatus('A folder of stories already has the name ' + file.name + ': rename the archive.');
+    return;
+  }
+  FS.writeFile(path, bytes);
   PlayNext(path);
 }
 
@@ -264,6 +316,11 @@ async function OpenFolder(entries) {
     return;
   }
   const top = Stories + '/' + SafeName(entries[0].parts[0]);
+  if (Exists(top) && !FS.isDir(FS.stat(top).mode)) {
+    SetStatus('An archive already has the name ' + entries[0].parts[0] + ': rename the folder.');
+    return;
+  }
+  ClearStories(top, '');  // what an earlier folder of this name brought; its slots stay
   for (const {parts, file} of entries) {
     const path = Stories + '/' + parts.map(SafeName).join('/');
     FS.mkdirTree(path.substring(0, path.lastIndexOf('/')));

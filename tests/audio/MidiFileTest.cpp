@@ -103,6 +103,17 @@ TEST(MidiFile, InstrumentsAreTheProgramsThatSoundAndTheDrumsStruck)
     EXPECT_EQ(used->Programs, (std::set<uint32_t>{0, 24}));
     EXPECT_EQ(used->Drums, (std::set<uint32_t>{35, 42}));
     EXPECT_FALSE(MidiInstruments("MThd"));
+
+    // Tracks are read one after another: a program change in the first track that comes later
+    // in time than a note of the second leaves that note on program 0.
+    TTrack later, earlier;
+    later.Event(96, {0xC4, 24});
+    later.End(0);
+    earlier.Event(0, {0x94, 60, 100});
+    earlier.End(0);
+    used = MidiInstruments(MidiFile(1, 96, {later, earlier}));
+    ASSERT_TRUE(used);
+    EXPECT_EQ(used->Programs, (std::set<uint32_t>{0, 24}));
 }
 
 }  // namespace

@@ -184,6 +184,20 @@ async function SaveSurvivesAReload(w) {
   await w.WaitFor('loaded', s => Window.Same(s, saved));
 }
 
+// A second page of the site leaves the stored stories and saves to the first: each page writes its
+// whole copy back, and would delete what the other saved.
+async function ASecondPageLeavesTheSavesAlone(w, base) {
+  const second = await w.Page.browser().newPage();
+  await second.goto(base + '/index.html');
+  await second.waitForFunction(() => document.getElementById('status').textContent.includes('another tab'),
+                               {timeout: Limit});
+  await second.close();
+  await w.Page.reload();
+  await w.WaitFor('reloaded', Started);
+  if (await w.Page.evaluate(SlotSize, '/persist/demo/save0.dat') !== 2776)
+    Fail('the slot saved before is gone');
+}
+
 async function PlaysAnArchiveGivenByAddress(w, base) {
   await w.Page.goto(base + '/index.html?story=stories/demo.zip');
   await w.WaitFor('archive', Started);
@@ -329,6 +343,7 @@ async function Main() {
     const w = new Window(page);
     for (const [name, test] of [['the demo plays', () => PlaysTheDemo(w)],
                                 ['a save survives a reload', () => SaveSurvivesAReload(w)],
+                                ['a second page leaves the saves alone', () => ASecondPageLeavesTheSavesAlone(w, base)],
                                 ['?story= plays an archive', () => PlaysAnArchiveGivenByAddress(w, base)],
                                 ['an opened archive plays and keeps its slots',
                                  () => OpensAnArchiveAndKeepsItsSlots(w, stories)],

@@ -146,25 +146,46 @@ bool MetaLengthRefused(uint32_t type, uint32_t length)
     }
 }
 
-// What one channel event tells of the instruments played: a program change, or a note sounded
-// (with the channel's program so far, or as a drum on the percussion channel).
+// What the channel events tell of the instruments played: the program changes, and the notes
+// sounded (with the channel's program, or as a drum on the percussion channel). A note that
+// sounds before its channel's first program change, in time and not only in the file's order
+// (tracks are read one after another), is played with program 0.
 struct TInstrumentWatch {
+    using TWhen = std::pair<uint64_t, uint64_t>;  // tick, then order read
     TMidiInstruments Used;
-    std::set<uint32_t> ChannelsWithProgram;
+    std::map<uint32_t, TWhen> FirstProgram, FirstNote;
+    uint64_t Read = 0;
 
-    void Event(uint32_t status, uint32_t first, uint32_t second)
+    static void Earliest(std::map<uint32_t, TWhen>& firsts, uint32_t channel, TWhen when)
+    {
+        auto [at, added] = firsts.try_emplace(channel, when);
+        if (!added)
+            at->second = std::min(at->second, when);
+    }
+    void Event(uint64_t tick, uint32_t status, uint32_t first, uint32_t second)
     {
         constexpr uint32_t Percussion = 9;
         uint32_t kind = status & 0xF0, channel = status & 0x0F;
+        TWhen when{tick, Read++};
         if (kind == 0xC0 && channel != Percussion) {
             Used.Programs.insert(first & 0x7F);
-            ChannelsWithProgram.insert(channel);
+            Earliest(FirstProgram, channel, when);
         } else if (kind == 0x90 && second != 0) {
             if (channel == Percussion)
                 Used.Drums.insert(first & 0x7F);
-            else if (!ChannelsWithProgram.count(channel))
-                Used.Programs.insert(0);
+            else
+                Earliest(FirstNote, channel, when);
         }
+    }
+    TMidiInstruments Instruments() const
+    {
+        TMidiInstruments used = Used;
+        for (const auto& [channel, note] : FirstNote) {
+            auto program = FirstProgram.find(channel);
+            if (program == FirstProgram.end() || note < program->second)
+                used.Programs.insert(0);
+        }
+        return used;
     }
 };
 
@@ -229,7 +250,7 @@ TTrackScan ScanTrack(TByteReader r, std::map<uint64_t, uint32_t>& tempos, bool& 
             uint32_t kind = running & 0xF0;
             uint32_t second = kind != 0xC0 && kind != 0xD0 ? r.Byte() : 0;
             if (instruments && !r.Failed())
-                instruments->Event(running, first, second);
+                instruments->Event(tick, running, first, second);
             size_t data = status & 0x80 ? at + 1 : at;
             if (out && !r.Failed())
                 out->Event(tick, std::string(1, static_cast<char>(running)) + r.Slice(data, r.Position() - data));
@@ -381,5 +402,5 @@ std::optional<TMidiInstruments> MidiInstruments(const std::string& bytes)
     TInstrumentWatch watch;
     if (!ReadMidi(bytes, false, &watch))
         return std::nullopt;
-    return watch.Used;
+    return watch.Instruments();
 }
