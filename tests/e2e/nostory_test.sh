@@ -37,7 +37,6 @@ printf '#End\r\n' >"$work/ends/dat/1.txt"
 
 shot() { timeout 10 import -window "$1" "$work/$2.png" 2>/dev/null || fail "no screenshot $2"; }
 pixel() { convert "$work/$1.png" -format "%[hex:p{$2,$3}]" info:; }
-whites() { convert "$work/$1.png" -crop "$2" +repage -fill black +opaque white -format "%[fx:round(mean*w*h)]" info:; }
 size_of() { xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: //p'; }
 
 # --- without a display, as before; a story started is remembered for --last ------------------

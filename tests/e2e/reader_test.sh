@@ -33,23 +33,7 @@ export XDG_DATA_HOME="$work/home/.data"
 mkdir -p "$XDG_CONFIG_HOME"
 echo 'XDG_PICTURES_DIR="$HOME/Bilder"' >"$XDG_CONFIG_HOME/user-dirs.dirs"
 
-shot() { timeout "$WINDOW_LIMIT" import -window "$1" "$work/$2.png" 2>"$work/import.txt"; }
-whites() { convert "$work/$1.png" -crop "$2" +repage -fill black +opaque white -format "%[fx:round(mean*w*h)]" info:; }
 
-# Screenshots of window $1 as $2 each time something is drawn, until the shell condition $3 holds.
-wait_for() {
-    local window=$1 name=$2 condition=$3 deadline
-    now_us deadline
-    deadline=$((deadline + WINDOW_LIMIT * 1000000))
-    for (( ; ; )); do
-        ev_kind=""
-        shot "$window" "$name" || fail "$name: no screenshot of window $window: $(cat "$work/import.txt")"
-        if eval "$condition"; then return 0; fi
-        until [ "$ev_kind" = damage ]; do
-            next_event "$deadline" || fail "$name: never true: $condition"
-        done
-    done
-}
 
 # Polls (the title and the clipboard send no event we watch) until the shell condition $2 holds.
 poll_for() {

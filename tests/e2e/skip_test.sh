@@ -32,22 +32,6 @@ export SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$wor
 unset SDL_VIDEODRIVER
 export SDL_MOUSE_FOCUS_CLICKTHROUGH=1  # as in window_test.sh: xdotool clicks come very soon
 
-shot() { timeout "$WINDOW_LIMIT" import -window "$1" "$work/$2.png" 2>"$work/import.txt"; }
-whites() { convert "$work/$1.png" -crop "$2" +repage -fill black +opaque white -format "%[fx:round(mean*w*h)]" info:; }
-# Takes a screenshot of window $1 as $2 each time something is drawn, until the condition $3 holds.
-wait_for() {
-    local window=$1 name=$2 condition=$3 deadline
-    now_us deadline
-    deadline=$((deadline + WINDOW_LIMIT * 1000000))
-    for (( ; ; )); do
-        ev_kind=""
-        shot "$window" "$name" || fail "$name: no screenshot of window $window: $(cat "$work/import.txt")"
-        if eval "$condition"; then return 0; fi
-        until [ "$ev_kind" = damage ]; do
-            next_event "$deadline" || fail "$name: never true: $condition"
-        done
-    done
-}
 # Starts the story copied to folder $1 and waits for its first line; the window lands in $W.
 open_story() {
     mkdir -p "$1"

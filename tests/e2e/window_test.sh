@@ -46,28 +46,8 @@ find_window() {
     ((WINDOW_US > slowest_window)) && slowest_window=$WINDOW_US
 }
 
-shot() { timeout "$WINDOW_LIMIT" import -window "$1" "$work/$2.png" 2>"$work/import.txt"; }  # import can hang on a window that is gone
-pixel() { convert "$work/$1.png" -format "%[hex:p{$2,$3}]" info:; }
-# Number of white pixels in a WxH+X+Y region.
-whites() { convert "$work/$1.png" -crop "$2" +repage -fill black +opaque white -format "%[fx:round(mean*w*h)]" info:; }
 # Number of pure red pixels in the whole picture.
 reds() { convert "$work/$1.png" -fill black +opaque red -format "%[fx:round(mean.r*w*h)]" info:; }
-
-# Takes a screenshot of window $1 as $2 each time something is drawn, until the shell condition
-# $3 holds.
-wait_for() {
-    local window=$1 name=$2 condition=$3 deadline
-    now_us deadline
-    deadline=$((deadline + WINDOW_LIMIT * 1000000))
-    for (( ; ; )); do
-        ev_kind=""
-        shot "$window" "$name" || fail "$name: no screenshot of window $window: $(cat "$work/import.txt")"
-        if eval "$condition"; then return 0; fi
-        until [ "$ev_kind" = damage ]; do
-            next_event "$deadline" || fail "$name: never true: $condition"
-        done
-    done
-}
 
 # Regions of the window, in client pixels. The message label starts at 3, 98; lines are 13 high.
 LINE1="148x13+3+98"
