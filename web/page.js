@@ -338,24 +338,30 @@ document.getElementById('open-folder').addEventListener('change', event => {
   OpenFolder(Array.from(event.target.files, file => ({parts: file.webkitRelativePath.split('/'), file})));
 });
 
-// Where the story playing keeps its slots: a folder's own folder, or for an archive the folder
-// the player names after it and the digest of its bytes (64-bit FNV-1a).
+// Where the story playing keeps its slots, as the player reckons it (a folder story's own folder;
+// for an archive, a folder named after it and the digest of its bytes); "" when the player has
+// ended or has no place for them.
 function SlotFolder() {
-  if (FS.isDir(FS.stat(Playing).mode))
-    return Playing;
-  let hash = 0xcbf29ce484222325n;
-  for (const byte of FS.readFile(Playing))
-    hash = ((hash ^ BigInt(byte)) * 0x100000001b3n) & 0xffffffffffffffffn;
-  const name = Playing.substring(Playing.lastIndexOf('/') + 1);
-  return DataHome + '/zv_rk/saves/' + name + '-' + hash.toString(16).padStart(16, '0');
+  try {
+    // Called straight: the player is paused in a wait, where ccall would only promise an answer.
+    return UTF8ToString(_zv_rk_slot_folder());
+  } catch (e) {
+    return '';
+  }
 }
 
 const SlotName = /^save[0-9]+\.dat$/;
 const SlotBytes = 2776;
 
 // Every slot of the story, each downloaded as the file the desktop player keeps.
+const NoSlotFolder = 'Saves can be exported and imported while a story plays: reload the page.';
+
 document.getElementById('export').addEventListener('click', () => {
   const folder = SlotFolder();
+  if (!folder) {
+    SetStatus(NoSlotFolder);
+    return;
+  }
   const names = Exists(folder) ? FS.readdir(folder).filter(name => SlotName.test(name)) : [];
   if (!names.length)
     SetStatus('No saves to export yet.');
@@ -376,6 +382,10 @@ document.getElementById('import').addEventListener('change', async event => {
       continue;
     }
     const folder = SlotFolder();
+    if (!folder) {
+      SetStatus(NoSlotFolder);
+      break;
+    }
     FS.mkdirTree(folder);
     FS.writeFile(folder + '/' + file.name, new Uint8Array(await file.arrayBuffer()));
     SetStatus(file.name + ' imported.');

@@ -207,12 +207,15 @@ async function PlaysAnArchiveGivenByAddress(w, base) {
 }
 
 // "Open a story…" with an archive: the page plays it from then on, and finds the saves the player
-// keeps for it (named by the archive's digest) to export, and imports a slot beside them.
+// keeps for it (named by the archive's digest, and by its name cut to 200 bytes) to export, and
+// imports a slot beside them.
 async function OpensAnArchiveAndKeepsItsSlots(w, stories) {
   const chooser = await w.Page.$('#open-archive');
-  await Promise.all([w.Page.waitForNavigation(), chooser.uploadFile(path.join(stories, 'demo.zip'))]);
+  const name = 'd'.repeat(205) + '.zip';
+  fs.copyFileSync(path.join(stories, 'demo.zip'), path.join(stories, name));
+  await Promise.all([w.Page.waitForNavigation(), chooser.uploadFile(path.join(stories, name))]);
   await w.WaitFor('opened', Started);
-  if ((await w.Page.evaluate(() => Playing)) !== '/persist/stories/demo.zip')
+  if ((await w.Page.evaluate(() => Playing)) !== '/persist/stories/' + name)
     Fail('opened: plays ' + (await w.Page.evaluate(() => Playing)));
   await w.Click(50, 50, 'right');
   await w.WaitFor('datamenu of the archive', s => Window.Pixel(s, 10, 40) === 'd4d0c8');
