@@ -17,17 +17,7 @@ printf '#!/bin/sh\nexec "%s" $(cat "%s/args")\n' "$real_prog" "$work" >"$prog"
 chmod +x "$prog"
 source "$(dirname "$0")/xsession.sh"
 
-cleanup() {
-    xsession_stop
-    if [ -n "${RK_E2E_KEEP:-}" ]; then echo "kept in $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    [ -s "$work/stderr.txt" ] && { echo "--- the program's standard error:"; cat "$work/stderr.txt"; }
-    exit 1
-}
+trap xsession_cleanup EXIT
 
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/state" HOME="$work"
 export SDL_AUDIODRIVER=dummy

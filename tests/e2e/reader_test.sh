@@ -11,17 +11,7 @@ xwatch=$(realpath "$3")
 work=$(mktemp -d /tmp/rk-e2e-reader-XXXXXX)
 source "$(dirname "$0")/xsession.sh"
 
-cleanup() {
-    xsession_stop
-    if [ -n "${RK_E2E_KEEP:-}" ]; then echo "screenshots kept in $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    [ -s "$work/stderr.txt" ] && { echo "--- the program's standard error:"; cat "$work/stderr.txt"; }
-    exit 1
-}
+trap xsession_cleanup EXIT
 
 xsession_start
 export SDL_AUDIODRIVER=dummy
@@ -32,8 +22,6 @@ export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_STATE_HOME="$w
 export XDG_DATA_HOME="$work/home/.data"
 mkdir -p "$XDG_CONFIG_HOME"
 echo 'XDG_PICTURES_DIR="$HOME/Bilder"' >"$XDG_CONFIG_HOME/user-dirs.dirs"
-
-
 
 # Polls (the title and the clipboard send no event we watch) until the shell condition $2 holds.
 poll_for() {

@@ -16,16 +16,9 @@ source "$(dirname "$0")/xsession.sh"
 
 cleanup() {
     xdotool keyup ctrl 2>/dev/null
-    xsession_stop
-    if [ -n "${RK_E2E_KEEP:-}" ]; then echo "screenshots kept in $work"; else rm -rf "$work"; fi
+    xsession_cleanup
 }
 trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    [ -s "$work/stderr.txt" ] && { echo "--- the program's standard error:"; cat "$work/stderr.txt"; }
-    exit 1
-}
 
 xsession_start
 export SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"

@@ -13,17 +13,7 @@ demo=$(realpath "$4")
 work=$(mktemp -d /tmp/rk-e2e-XXXXXX)
 source "$(dirname "$0")/xsession.sh"
 
-cleanup() {
-    xsession_stop
-    if [ -n "${RK_E2E_KEEP:-}" ]; then echo "screenshots kept in $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    [ -s "$work/stderr.txt" ] && { echo "--- the program's standard error:"; cat "$work/stderr.txt"; }
-    exit 1
-}
+trap xsession_cleanup EXIT
 
 xsession_start
 export SDL_AUDIODRIVER=dummy

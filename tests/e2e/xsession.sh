@@ -14,7 +14,15 @@ xvfb_pid="" xwatch_pid="" app_pid="" events="" WINDOW="" START_US=0 WINDOW_US=0
 
 fail() {
     echo "FAIL: $*"
+    [ -s "$work/stderr.txt" ] && { echo "--- the program's standard error:"; cat "$work/stderr.txt"; }
     exit 1
+}
+
+# Ends the session and removes the scratch folder (kept, and named, when RK_E2E_KEEP is set): the
+# EXIT trap of the scripts.
+xsession_cleanup() {
+    xsession_stop
+    if [ -n "${RK_E2E_KEEP:-}" ]; then echo "screenshots kept in $work"; else rm -rf "$work"; fi
 }
 
 # Microseconds since the epoch, in $1.
